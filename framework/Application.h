@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+// The application object: Qt's, plus the title that captions the exception display and the
+// last net for an exception that reaches the event loop.
+class TApplication : public QApplication {
+public:
+    TApplication(int& Argc, char** Argv);
+
+    static QString Title();
+    static void SetTitle(const QString& Title);
+
+    bool notify(QObject* Receiver, QEvent* Event) override;
+};
+
+// How an exception is shown: a message box with an error icon, captioned with the title.
+// Replaceable, so that tests can see what would be shown without a modal box.
+using TExceptionDisplay = std::function<void(const QString& Caption, const QString& Message)>;
+void SetExceptionDisplay(TExceptionDisplay Display);
+
+// The message as shown: a full stop is added when the last character's code is above '.'.
+QString ExceptionDisplayText(const QString& Message);
+void ShowException(const std::exception& E);
+// Shows the exception in flight; call only inside a catch block.
+void HandleException();
+
+// Runs a handler from a place Qt calls us, showing any exception instead of letting it
+// unwind through Qt's own frames.
+template <typename F>
+void Guarded(F&& Handler) noexcept
+{
+    try {
+        Handler();
+    } catch (...) {
+        HandleException();
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <exception>
+
+// The framework's exception family: every failure the program reports carries its message here.
+class Exception : public std::exception {
+public:
+    explicit Exception(const QString& Message);
+    const QString& Message() const { return FMessage; }
+    const char* what() const noexcept override { return FUtf8.constData(); }
+
+private:
+    QString FMessage;
+    QByteArray FUtf8;
+};
+
+#define ZQ_DECLARE_EXCEPTION(Name, Base) \
+    class Name : public Base {           \
+    public:                              \
+        using Base::Base;                \
+    };
+
+ZQ_DECLARE_EXCEPTION(EResNotFound, Exception)
+ZQ_DECLARE_EXCEPTION(EStreamError, Exception)
+ZQ_DECLARE_EXCEPTION(EFCreateError, EStreamError)
+ZQ_DECLARE_EXCEPTION(EFOpenError, EStreamError)
+ZQ_DECLARE_EXCEPTION(EReadError, EStreamError)
+ZQ_DECLARE_EXCEPTION(EWriteError, EStreamError)
+ZQ_DECLARE_EXCEPTION(ERangeError, Exception)
+
+#undef ZQ_DECLARE_EXCEPTION
