@@ -14,7 +14,8 @@ TPaintBox::TPaintBox(QWidget* Parent)
 void TPaintBox::Invalidate()
 {
     FInvalid = true;
-    FPending = rect();
+    if (OnUpdateRect)
+        OnUpdateRect(rect());
     update();
 }
 
@@ -29,26 +30,40 @@ void TPaintBox::Changed(const QRect& Rect)
     // While the Paint event draws, the whole box is being shown anyway.
     if (FPainting)
         return;
-    FPending += Rect;
+    if (OnUpdateRect)
+        OnUpdateRect(Rect);
     update(Rect);
 }
 
-void TPaintBox::resizeEvent(QResizeEvent*)
+TCanvas& TPaintBox::Canvas()
 {
+    FitPicture();
+    return FCanvas;
+}
+
+void TPaintBox::FitPicture()
+{
+    if (FImage.size() == size())
+        return;
     FImage = QImage(size(), QImage::Format_RGB32);
     FImage.fill(Qt::black);
     Invalidate();
 }
 
+void TPaintBox::resizeEvent(QResizeEvent*)
+{
+    FitPicture();
+}
+
 void TPaintBox::paintEvent(QPaintEvent* Event)
 {
+    FitPicture();
     if (FInvalid) {
         FInvalid = false;
         FPainting = true;
         Guarded([this] { emit Paint(this); });
         FPainting = false;
     }
-    FPending = QRegion();
     QPainter Painter(this);
     for (const QRect& Rect : Event->region())
         Painter.drawImage(Rect, FImage, Rect);

@@ -3,8 +3,9 @@
 #include "framework/Canvas.h"
 
 #include <QImage>
-#include <QRegion>
 #include <QWidget>
+
+#include <functional>
 
 // A paint box: a control whose picture the program draws on its canvas at the moment of
 // each change. Only what was drawn is shown again; the Paint event draws the whole picture
@@ -15,10 +16,9 @@ class TPaintBox : public QWidget {
 public:
     explicit TPaintBox(QWidget* Parent = nullptr);
 
-    TCanvas& Canvas() { return FCanvas; }
-    const QImage& Picture() const { return FImage; }
-    // The part drawn but not yet shown.
-    const QRegion& PendingRegion() const { return FPending; }
+    TCanvas& Canvas();
+    // Told of every part the box asks to show again; for whoever needs to see what a change costs.
+    std::function<void(const QRect&)> OnUpdateRect;
 
     // The whole box is painted again at the next paint.
     void Invalidate();
@@ -34,10 +34,11 @@ protected:
 
 private:
     void Changed(const QRect& Rect);
+    // The picture follows the box's size; a hidden box gets no resize events, so this is asked.
+    void FitPicture();
 
     QImage FImage;
     TCanvas FCanvas;
-    QRegion FPending;
     bool FInvalid = true;
     bool FPainting = false;
 };

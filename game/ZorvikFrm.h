@@ -102,6 +102,7 @@ public:
 
     // Places a piece as the falling one without the entry rules: a seam for tests and benchmarks.
     void PlacePiece(int PieceIndex, int Rotation, int Col, int Row);
+    void PlaceNextPiece(int PieceIndex, int Rotation);
     void SetCell(int Col, int Row, std::int32_t Value) { FGlass[Col * GlassRows + Row] = Value; }
 
 public slots:

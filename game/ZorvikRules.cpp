@@ -162,3 +162,9 @@ void TZorvikForm::PlacePiece(int PieceIndex, int Rotation, int Col, int Row)
     FCol = Col;
     FRow = Row;
 }
+
+void TZorvikForm::PlaceNextPiece(int PieceIndex, int Rotation)
+{
+    FNextPiece = &Pieces[PieceIndex];
+    FNextRotation = &(*FNextPiece)[Rotation];
+}

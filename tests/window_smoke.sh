@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Starts the real game under Xvfb with a window manager, finds its window, checks its client
+# area, closes it as a player would, and expects exit code 0. Skips (77) where there is no Xvfb.
+set -u
+exe=$1
+for tool in Xvfb xdotool xwininfo openbox; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+trap 'kill $game $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+display=:$((100 + RANDOM % 800))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || { echo "skipped: Xvfb did not start"; cat "$work/xvfb.log"; exit 77; }
+openbox >"$work/wm.log" 2>&1 &
+wm=$!
+sleep 0.5
+
+unset QT_QPA_PLATFORM
+cd "$(dirname "$exe")"
+"$exe" >"$work/game.log" 2>&1 &
+game=$!
+
+window=""
+for _ in $(seq 100); do
+  window=$(xdotool search --onlyvisible --name '^Zorvik$' 2>/dev/null | head -n1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "FAIL: no window titled Zorvik"; cat "$work/game.log"; exit 1; }
+
+size=$(xwininfo -id "$window" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
+echo "window $window, client area $size"
+[ "$size" = "405x432" ] || { echo "FAIL: client area is $size, not 405x432"; exit 1; }
+
+xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4
+for _ in $(seq 100); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
+if kill -0 $game 2>/dev/null; then echo "FAIL: the game did not close"; exit 1; fi
+wait $game
+code=$?
+[ $code -eq 0 ] || { echo "FAIL: exit code $code"; cat "$work/game.log"; exit 1; }
+echo "closed with exit code 0"
