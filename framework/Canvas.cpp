@@ -11,8 +11,10 @@ void TCanvas::Fill(const QRect& Rect, TColor Color)
     if (Clipped.isEmpty())
         return;
     const QRgb Rgb = ColorToRgb(Color);
+    uchar* Bits = FImage.bits();
+    const qsizetype Stride = FImage.bytesPerLine();
     for (int Y = Clipped.top(); Y <= Clipped.bottom(); ++Y) {
-        auto* Line = reinterpret_cast<QRgb*>(FImage.scanLine(Y));
+        auto* Line = reinterpret_cast<QRgb*>(Bits + Y * Stride);
         std::fill(Line + Clipped.left(), Line + Clipped.right() + 1, Rgb);
     }
 }

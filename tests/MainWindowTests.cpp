@@ -5,6 +5,8 @@
 #include "framework/VirtualKeys.h"
 
 #include <QFrame>
+#include <QDesktopServices>
+#include <QDir>
 #include <QLabel>
 #include <QTest>
 
@@ -396,3 +398,41 @@ TEST_F(Painting, ANewGameRepaintsTheWholeGlass)
     Play();
     EXPECT_EQ(Updated, QRegion(Form->pbGlass->rect()));
 }
+
+namespace {
+// Stands in for the desktop: receives what the program asks it to open.
+class TDesktop : public QObject {
+    Q_OBJECT
+
+public:
+    TDesktop()
+    {
+        for (const char* Scheme : {"file", "https", "mailto"})
+            QDesktopServices::setUrlHandler(Scheme, this, "Open");
+    }
+    ~TDesktop() override
+    {
+        for (const char* Scheme : {"file", "https", "mailto"})
+            QDesktopServices::unsetUrlHandler(Scheme);
+    }
+    QList<QUrl> Opened;
+
+public slots:
+    void Open(const QUrl& Url) { Opened << Url; }
+};
+} // namespace
+
+TEST_F(Layout, TheLinksAndTheReadMeButtonOpenTheirHintWithTheDesktop)
+{
+    ShowActive();
+    TDesktop Desktop;
+    QTest::mouseClick(Form->lblMailTo, Qt::LeftButton);
+    QTest::mouseClick(Form->lblOpenWeb, Qt::LeftButton);
+    QTest::mouseClick(Form->btnReadMe, Qt::LeftButton);
+    ASSERT_EQ(Desktop.Opened.size(), 3);
+    EXPECT_EQ(Desktop.Opened[0].toString(), "mailto:team@zorvik.example?subject=Zorvik");
+    EXPECT_EQ(Desktop.Opened[1].toString(), "https://zorvik.example/");
+    EXPECT_EQ(Desktop.Opened[2], QUrl::fromLocalFile(QDir::current().absoluteFilePath("readme_en.htm")));
+}
+
+#include "MainWindowTests.moc"
