@@ -29,6 +29,7 @@ QString TitleText;
 TZorvikForm::TZorvikForm(QWidget* Parent) : TForm(Parent), FUi(new Ui::ZorvikForm)
 {
     ZorvikForm = this;
+    GameState = &FStateBlock;
     FUi->setupUi(this);
     pbGlass = FUi->pbGlass;
     Panel = FUi->Panel;
@@ -66,7 +67,7 @@ TZorvikForm::TZorvikForm(QWidget* Parent) : TForm(Parent), FUi(new Ui::ZorvikFor
     LoadState();
 
     pbGlass->setFixedSize(GlassCols * CellSize, GlassRows * CellSize);
-    move(FSavedLeft, FSavedTop);
+    move(FStateBlock.FSavedLeft, FStateBlock.FSavedTop);
     SetFixedClientSize(pbGlass->width() + Panel->width(), pbGlass->height());
     Panel->setGeometry(width() - Panel->width(), 0, Panel->width(), height());
 
@@ -77,15 +78,11 @@ TZorvikForm::TZorvikForm(QWidget* Parent) : TForm(Parent), FUi(new Ui::ZorvikFor
     FStepLength = InitialStepLength;
 }
 
-TZorvikForm::~TZorvikForm() = default;
-
-void TZorvikForm::LoadState()
+TZorvikForm::~TZorvikForm()
 {
-    FSavedLeft = 0;
-    FSavedTop = 0;
+    if (GameState == &FStateBlock)
+        GameState = nullptr;
 }
-
-void TZorvikForm::SaveState() {}
 
 void TZorvikForm::ShowCaption(const QString& Suffix)
 {
@@ -115,6 +112,9 @@ void TZorvikForm::aStopExecute(QObject*)
     FPaused = false;
     Timer->stop();
     ShowCaption(LoadResString(SGameOverSuffix));
+    const int Index = InsertBestScore(FStateBlock.FBestScores, FScore, QDate::currentDate());
+    if (Index >= 0)
+        BestScoresForm->EnterName(FStateBlock.FBestScores[Index]);
 }
 
 void TZorvikForm::aBestScoresExecute(QObject*)
@@ -179,8 +179,8 @@ void TZorvikForm::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers)
 
 void TZorvikForm::FormCloseQuery(QObject*, bool&)
 {
-    FSavedLeft = x();
-    FSavedTop = y();
+    FStateBlock.FSavedLeft = x();
+    FStateBlock.FSavedTop = y();
     SaveState();
 }
 

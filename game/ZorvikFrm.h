@@ -3,6 +3,7 @@
 #include "framework/Colors.h"
 #include "framework/Form.h"
 #include "game/Pieces.h"
+#include "scores/BestScores.h"
 
 #include <array>
 #include <cstdint>
@@ -146,8 +147,11 @@ private:
     std::int32_t FSpeed = 0;
     std::int32_t FRows = 0;
 
-    std::int32_t FSavedLeft = 0;
-    std::int32_t FSavedTop = 0;
+    // Read from the state file at start, written to it at every close.
+    TStateBlock FStateBlock{};
+
+public:
+    const TStateBlock& StateBlock() const { return FStateBlock; }
 };
 
 extern TZorvikForm* ZorvikForm;

@@ -1,12 +1,99 @@
 #include "scores/BestScoresFrm.h"
 
+#include "app/Loadresstring.h"
 #include "ui_BestScoresFrm.h"
 
+#include <QLineEdit>
+#include <QLocale>
+
+#include <algorithm>
+
 TBestScoresForm* BestScoresForm = nullptr;
+
+namespace {
+
+constexpr unsigned SFirstColumnTitle = 2101;
+// A 1-pixel line after every column and row: 4 columns, 11 rows.
+constexpr int GridWidthExtra = 4;
+constexpr int GridHeightExtra = 11;
+constexpr int TextMargin = 2;
+constexpr int RightTextMargin = 4;
+
+enum TColumn { RankColumn, NameColumn, DateColumn, ScoreColumn };
+
+void DrawText(TGridCanvas& Canvas, const QRect& Rect, const QString& Text, bool RightAligned)
+{
+    const int Right = Rect.x() + Rect.width();
+    const int X = RightAligned ? std::max(0, Right - RightTextMargin - Canvas.TextWidth(Text)) + TextMargin
+                               : Rect.x() + TextMargin;
+    Canvas.TextRect(Rect, X, Rect.y() + TextMargin, Text);
+}
+
+QString RecordText(const TBestScore& Record, int Column, int Row)
+{
+    switch (Column) {
+    case RankColumn:
+        return QString::number(Row) + u'.';
+    case NameColumn:
+        return ReadNameField(Record.Name);
+    case DateColumn: {
+        const QDate Date = DateFromStored(Record.Date);
+        return Date.isValid() ? QLocale().toString(Date, QLocale::ShortFormat) : QString();
+    }
+    default:
+        return QString::number(Record.Score);
+    }
+}
+
+} // namespace
 
 TBestScoresForm::TBestScoresForm(QWidget* Parent) : QDialog(Parent), FUi(new Ui::BestScoresForm)
 {
     FUi->setupUi(this);
+    Panel1 = FUi->Panel1;
+    Grid = FUi->Grid;
+    BitBtn1 = FUi->BitBtn1;
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    int Width = GridWidthExtra;
+    for (int Col = 0; Col < Grid->ColCount(); ++Col)
+        Width += Grid->ColWidths(Col);
+    Grid->SetClientSize(Width, Grid->RowCount() * Grid->DefaultRowHeight() + GridHeightExtra);
+    Grid->move(0, 0);
+    Panel1->setGeometry(0, Grid->height(), Grid->width(), Panel1->height());
+    setFixedSize(Grid->width(), Grid->height() + Panel1->height());
 }
 
 TBestScoresForm::~TBestScoresForm() = default;
+
+void TBestScoresForm::GridDrawCell(QObject*, int ACol, int ARow, const QRect& Rect, TGridDrawState)
+{
+    TGridCanvas& Canvas = Grid->CellCanvas();
+    if (ARow == 0) {
+        Canvas.Brush.Color = Grid->FixedColor();
+        DrawText(Canvas, Rect, LoadResString(SFirstColumnTitle + ACol), false);
+        return;
+    }
+    const TBestScore& Record = GameState->FBestScores[ARow - 1];
+    // Empty records too: their fill must not depend on the cell drawn before.
+    Canvas.Brush.Color = Grid->Color();
+    DrawText(Canvas, Rect, RecordText(Record, ACol, ARow), ACol != NameColumn);
+}
+
+void TBestScoresForm::EnterName(TBestScore& Record)
+{
+    const int Index = int(&Record - GameState->FBestScores.data());
+    auto* Edit = new QLineEdit(Grid->viewport());
+    Edit->setFrame(false);
+    Edit->setGeometry(Grid->CellRect(NameColumn, Index + 1));
+    Edit->setText(ReadNameField(GameState->FLastPlayerName));
+    Edit->show();
+    Edit->setFocus();
+    Edit->selectAll();
+    exec();
+    const QString Name = Edit->text();
+    WriteNameField(GameState->FLastPlayerName, Name);
+    WriteNameField(Record.Name, Name);
+    delete Edit;
+}

@@ -1,0 +1,60 @@
+#include "game/ZorvikState.h"
+
+#include "framework/FileStream.h"
+#include "game/ZorvikFrm.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace {
+QString StateFileNameOverride;
+} // namespace
+
+QString StateFileName()
+{
+    if (!StateFileNameOverride.isEmpty())
+        return StateFileNameOverride;
+    return StateFileNameFor(QCoreApplication::applicationFilePath());
+}
+
+QString StateFileNameFor(const QString& ExecutablePath)
+{
+    const QFileInfo Executable(ExecutablePath);
+    QString Name = Executable.fileName();
+    const qsizetype Dot = Name.lastIndexOf(u'.');
+    if (Dot >= 0)
+        Name.truncate(Dot);
+    return Executable.absolutePath() + u'/' + Name + QStringLiteral(".dat");
+}
+
+void SetStateFileName(const QString& FileName)
+{
+    StateFileNameOverride = FileName;
+}
+
+void LoadStateBlock(const QString& FileName, TStateBlock& Block) noexcept
+{
+    try {
+        TFileStream Stream = TFileStream::Open(FileName, TFileAccess::Read, TShareMode::DenyNone);
+        Stream.ReadBuffer(&Block, sizeof Block);
+    } catch (...) {
+        std::memset(&Block, 0, sizeof Block);
+    }
+}
+
+void SaveStateBlock(const QString& FileName, const TStateBlock& Block, bool Durable)
+{
+    ReplaceFile(FileName, [&](TFileStream& Stream) { Stream.WriteBuffer(&Block, sizeof Block); }, Durable);
+}
+
+void TZorvikForm::LoadState()
+{
+    LoadStateBlock(StateFileName(), FStateBlock);
+}
+
+void TZorvikForm::SaveState()
+{
+    SaveStateBlock(StateFileName(), FStateBlock);
+}

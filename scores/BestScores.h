@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+// The records and the state block are the state file's image, byte for byte, little-endian.
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the state block is stored in the host's byte order");
+
+constexpr int NameFieldSize = 32;
+constexpr int BestScoreCount = 10;
+
+struct TBestScore {
+    char Name[NameFieldSize];
+    double Date;         // days since 30 December 1899; 0 means no date
+    std::int32_t Score;
+    std::uint8_t Filler[4]; // kept as read, moved with the record
+};
+
+using TBestScores = std::array<TBestScore, BestScoreCount>;
+
+struct TStateBlock {
+    std::int32_t FSavedLeft;
+    std::int32_t FSavedTop;
+    char FLastPlayerName[NameFieldSize];
+    TBestScores FBestScores;
+};
+
+static_assert(sizeof(TBestScore) == 48);
+static_assert(offsetof(TBestScore, Date) == 32);
+static_assert(offsetof(TBestScore, Score) == 40);
+static_assert(sizeof(TStateBlock) == 520);
+static_assert(offsetof(TStateBlock, FSavedTop) == 4);
+static_assert(offsetof(TStateBlock, FLastPlayerName) == 8);
+static_assert(offsetof(TStateBlock, FBestScores) == 40);
+
+// The main window's state block, which the best-scores dialog reads and changes; set by the
+// main window while it exists.
+extern TStateBlock* GameState;
+
+// A text field: the characters up to the first zero byte or the field's end, as UTF-8; bytes that
+// are not valid UTF-8 show as replacement characters.
+QString ReadNameField(const char (&Field)[NameFieldSize]);
+// At most 32 bytes of UTF-8, never splitting a character, the rest zero.
+void WriteNameField(char (&Field)[NameFieldSize], const QString& Text);
+
+// The stored date as a date, or an invalid date when it is 0, not a number, or cannot be shown.
+QDate DateFromStored(double Stored);
+double StoredFromDate(const QDate& Date);
+
+// The insertion rule: a score above 0 takes the place of the first record with a lower score,
+// the records below moving down one place and the last one dropped. Returns the index it took,
+// or -1 when it enters nowhere.
+int InsertBestScore(TBestScores& Table, std::int32_t Score, const QDate& Today);

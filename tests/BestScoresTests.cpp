@@ -1,0 +1,322 @@
+#include "GameFixture.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QLocale>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+#include <map>
+
+namespace {
+
+TBestScores TableOf(std::initializer_list<int> Scores)
+{
+    TBestScores Table{};
+    int I = 0;
+    for (int Score : Scores) {
+        Table[I].Score = Score;
+        WriteNameField(Table[I].Name, "P" + QString::number(Score));
+        Table[I].Filler[0] = std::uint8_t(I + 1);
+        ++I;
+    }
+    return Table;
+}
+
+const QDate Today(2026, 12, 7);
+
+// What the dialog's grid writes into each cell when it is painted.
+class TGridTexts {
+public:
+    explicit TGridTexts(TDrawGrid* Grid) : FGrid(Grid)
+    {
+        Grid->CellCanvas().OnText = [this](const QRect& Rect, int X, int Y, const QString& Text) {
+            Cells[{Rect.x(), Rect.y()}] = {Text, X - Rect.x(), Y - Rect.y(), Rect};
+        };
+    }
+    ~TGridTexts() { FGrid->CellCanvas().OnText = nullptr; }
+
+    struct TCellText {
+        QString Text;
+        int DX = 0, DY = 0;
+        QRect Rect;
+    };
+    TCellText At(int ACol, int ARow) const
+    {
+        const QRect Rect = FGrid->CellRect(ACol, ARow);
+        return Cells.value({Rect.x(), Rect.y()});
+    }
+    void Paint()
+    {
+        Cells.clear();
+        FGrid->window()->grab();
+    }
+
+private:
+    TDrawGrid* FGrid;
+    QMap<std::pair<int, int>, TCellText> Cells;
+};
+
+} // namespace
+
+TEST(BestScoreInsertion, AnEmptyTableTakesAnyScoreAboveZeroAtTheTop)
+{
+    TBestScores Table{};
+    EXPECT_EQ(InsertBestScore(Table, 150, Today), 0);
+    EXPECT_EQ(Table[0].Score, 150);
+    EXPECT_EQ(DateFromStored(Table[0].Date), Today);
+    EXPECT_EQ(Table[0].Date, std::trunc(Table[0].Date));
+    EXPECT_EQ(InsertBestScore(Table, 0, Today), -1);
+    EXPECT_EQ(Table[1].Score, 0);
+}
+
+TEST(BestScoreInsertion, AnEqualScoreGoesBelowAndTheRestMovesDownWithItsFiller)
+{
+    TBestScores Table = TableOf({500, 400, 300, 200, 100});
+    EXPECT_EQ(InsertBestScore(Table, 300, Today), 3);
+    EXPECT_EQ(Table[2].Score, 300);
+    EXPECT_EQ(ReadNameField(Table[2].Name), "P300");
+    EXPECT_EQ(Table[3].Score, 300);
+    // The new record starts as a copy of the one it displaced, filler and name included.
+    EXPECT_EQ(ReadNameField(Table[3].Name), "P200");
+    EXPECT_EQ(Table[3].Filler[0], 4);
+    EXPECT_EQ(Table[4].Score, 200);
+    EXPECT_EQ(Table[4].Filler[0], 4);
+    EXPECT_EQ(Table[5].Score, 100);
+    EXPECT_EQ(Table[5].Filler[0], 5);
+    EXPECT_EQ(Table[6].Score, 0);
+}
+
+TEST(BestScoreInsertion, AFullTableTakesOnlyAScoreAboveItsLowest)
+{
+    TBestScores Table = TableOf({1000, 900, 800, 700, 600, 500, 400, 300, 200, 100});
+    const TBestScores Before = Table;
+    EXPECT_EQ(InsertBestScore(Table, 100, Today), -1);
+    EXPECT_EQ(std::memcmp(&Table, &Before, sizeof Table), 0);
+    EXPECT_EQ(InsertBestScore(Table, 101, Today), 9);
+    EXPECT_EQ(Table[9].Score, 101);
+    EXPECT_EQ(Table[8].Score, 200);
+}
+
+TEST(NameField, ThirtyTwoBytesFillTheFieldAndLongerNamesAreCut)
+{
+    char Field[NameFieldSize];
+    const QString Name32(32, u'x');
+    WriteNameField(Field, Name32);
+    EXPECT_EQ(std::memcmp(Field, Name32.toLatin1().constData(), 32), 0);
+    EXPECT_EQ(ReadNameField(Field), Name32);
+    WriteNameField(Field, QString(40, u'y'));
+    EXPECT_EQ(ReadNameField(Field), QString(32, u'y'));
+    WriteNameField(Field, "Ann");
+    EXPECT_EQ(ReadNameField(Field), "Ann");
+    EXPECT_EQ(Field[3], 0);
+    EXPECT_EQ(Field[31], 0);
+}
+
+TEST(NameField, UTF8IsNeverCutInsideACharacterAndBadBytesShowAsReplacements)
+{
+    char Field[NameFieldSize];
+    // 31 ASCII letters and a two-byte letter: the letter does not fit and is left out whole.
+    WriteNameField(Field, QString(31, u'a') + QChar(0x00E9));
+    EXPECT_EQ(ReadNameField(Field), QString(31, u'a'));
+    EXPECT_EQ(Field[31], 0);
+    WriteNameField(Field, QString(16, QChar(0x0416)));
+    EXPECT_EQ(ReadNameField(Field), QString(16, QChar(0x0416)));
+    std::memcpy(Field, "A\xFF\xFE" "B", 5);
+    EXPECT_EQ(ReadNameField(Field), QString("A") + QChar(0xFFFD) + QChar(0xFFFD) + "B");
+}
+
+TEST(StoredDate, OnlyFiniteDatesInTheShownRangeBecomeDates)
+{
+    EXPECT_EQ(DateFromStored(37787.0), QDate(2003, 6, 15));
+    EXPECT_EQ(DateFromStored(37787.9), QDate(2003, 6, 15));
+    EXPECT_EQ(DateFromStored(-1.5), QDate(1899, 12, 29));
+    EXPECT_EQ(StoredFromDate(QDate(2003, 6, 15)), 37787.0);
+    EXPECT_FALSE(DateFromStored(0.0).isValid());
+    EXPECT_FALSE(DateFromStored(std::numeric_limits<double>::quiet_NaN()).isValid());
+    EXPECT_FALSE(DateFromStored(std::numeric_limits<double>::infinity()).isValid());
+    EXPECT_FALSE(DateFromStored(-std::numeric_limits<double>::infinity()).isValid());
+    EXPECT_FALSE(DateFromStored(1e300).isValid());
+    EXPECT_FALSE(DateFromStored(2958466.0).isValid());
+    EXPECT_EQ(DateFromStored(2958465.0), QDate(9999, 12, 31));
+    EXPECT_EQ(DateFromStored(-657434.0), QDate(100, 1, 1));
+    EXPECT_FALSE(DateFromStored(-657435.0).isValid());
+}
+
+using BestScoresDialog = GameTest;
+
+TEST_F(BestScoresDialog, TheGridFillsTheDialogAboveThePanel)
+{
+    TDrawGrid* Grid = BestScoresForm->Grid;
+    EXPECT_EQ(Grid->ClientSize(), QSize(426, 231));
+    BestScoresForm->show();
+    EXPECT_EQ(Grid->viewport()->size(), QSize(426, 231));
+    EXPECT_EQ(BestScoresForm->size(), QSize(Grid->width(), Grid->height() + 41));
+    EXPECT_EQ(BestScoresForm->BitBtn1->geometry(), QRect(173, 8, 75, 25));
+    EXPECT_EQ(BestScoresForm->windowTitle(), "Best Scores");
+    EXPECT_EQ(Grid->CellRect(3, 10), QRect(32 + 232 + 83 + 3, 10 * 21, 75, 20));
+}
+
+TEST_F(BestScoresDialog, AFirstRunShowsTitlesAndTenEmptyRanks)
+{
+    TGridTexts Texts(BestScoresForm->Grid);
+    Texts.Paint();
+    EXPECT_EQ(Texts.At(0, 0).Text, "No");
+    EXPECT_EQ(Texts.At(1, 0).Text, "Name");
+    EXPECT_EQ(Texts.At(2, 0).Text, "Date");
+    EXPECT_EQ(Texts.At(3, 0).Text, "Score");
+    for (int Row = 1; Row <= 10; ++Row) {
+        EXPECT_EQ(Texts.At(0, Row).Text, QString::number(Row) + ".");
+        EXPECT_EQ(Texts.At(1, Row).Text, "");
+        EXPECT_EQ(Texts.At(2, Row).Text, "");
+        EXPECT_EQ(Texts.At(3, Row).Text, "0");
+    }
+}
+
+TEST_F(BestScoresDialog, RecordsAreShownWithTheShortDateAndTheSpecifiedPlacement)
+{
+    TStateBlock& Block = *GameState;
+    WriteNameField(Block.FBestScores[0].Name, "Ann");
+    Block.FBestScores[0].Date = StoredFromDate(QDate(2003, 6, 15));
+    Block.FBestScores[0].Score = 1234;
+    Block.FBestScores[1].Date = std::numeric_limits<double>::quiet_NaN();
+    Block.FBestScores[1].Score = 5;
+    TGridTexts Texts(BestScoresForm->Grid);
+    Texts.Paint();
+
+    const auto Name = Texts.At(1, 1);
+    EXPECT_EQ(Name.Text, "Ann");
+    EXPECT_EQ(Name.DX, 2);
+    EXPECT_EQ(Name.DY, 2);
+    const auto Date = Texts.At(2, 1);
+    EXPECT_EQ(Date.Text, QLocale().toString(QDate(2003, 6, 15), QLocale::ShortFormat));
+    const QFontMetrics Metrics(BestScoresForm->Grid->font());
+    EXPECT_EQ(Date.DX, 83 - 4 - Metrics.horizontalAdvance(Date.Text) + 2);
+    const auto Score = Texts.At(3, 1);
+    EXPECT_EQ(Score.Text, "1234");
+    EXPECT_EQ(Score.DX, 75 - 4 - Metrics.horizontalAdvance("1234") + 2);
+    EXPECT_EQ(Texts.At(0, 10).Text, "10.");
+    EXPECT_EQ(Texts.At(0, 10).DX, 32 - 4 - Metrics.horizontalAdvance("10.") + 2);
+    EXPECT_EQ(Texts.At(2, 2).Text, "");
+}
+
+TEST_F(BestScoresDialog, EveryRecordRowHasTheGridColourWhateverWasDrawnBefore)
+{
+    GameState->FBestScores[0].Score = 10;
+    BestScoresForm->Grid->SetColor(QColor(0x12, 0x34, 0x56));
+    BestScoresForm->Grid->SetFixedColor(QColor(0xAB, 0xCD, 0xEF));
+    BestScoresForm->show();
+    const QImage Image = BestScoresForm->Grid->viewport()->grab().toImage();
+    BestScoresForm->hide();
+    for (int Row : {1, 2, 10}) {
+        const QRect Cell = BestScoresForm->Grid->CellRect(1, Row);
+        EXPECT_EQ(Image.pixelColor(Cell.right() - 1, Cell.bottom() - 1), QColor(0x12, 0x34, 0x56)) << Row;
+    }
+    const QRect Title = BestScoresForm->Grid->CellRect(1, 0);
+    EXPECT_EQ(Image.pixelColor(Title.right() - 1, Title.bottom() - 1), QColor(0xAB, 0xCD, 0xEF));
+}
+
+TEST_F(BestScoresDialog, AGameThatEndsWithAWinningScoreAsksForTheNameOverItsRow)
+{
+    WriteNameField(GameState->FLastPlayerName, "Bea");
+    QRect EditPlace;
+    QString Offered;
+    bool Selected = false;
+    QString ShownScore;
+    Modals.OnModal = [&](QWidget* Dialog) {
+        auto* Edit = Dialog->findChild<QLineEdit*>();
+        ASSERT_NE(Edit, nullptr);
+        EditPlace = Edit->geometry();
+        Offered = Edit->text();
+        Selected = Edit->selectedText() == Offered;
+        TGridTexts Texts(BestScoresForm->Grid);
+        Texts.Paint();
+        ShownScore = Texts.At(3, 1).Text;
+        QTest::keyClicks(Edit, "Cyd");
+        QTest::keyClick(Edit, Qt::Key_Return);
+    };
+    Play();
+    Form->SetScore(150);
+    ASSERT_TRUE(Form->Execute(Form->aStop));
+    EXPECT_EQ(Modals.Opened, 1);
+    EXPECT_EQ(EditPlace, BestScoresForm->Grid->CellRect(1, 1));
+    EXPECT_EQ(Offered, "Bea");
+    EXPECT_TRUE(Selected);
+    EXPECT_EQ(ShownScore, "150");
+    EXPECT_EQ(ReadNameField(GameState->FBestScores[0].Name), "Cyd");
+    EXPECT_EQ(ReadNameField(GameState->FLastPlayerName), "Cyd");
+    EXPECT_EQ(DateFromStored(GameState->FBestScores[0].Date), QDate::currentDate());
+    EXPECT_EQ(GameState->FBestScores[0].Score, 150);
+    EXPECT_EQ(BestScoresForm->findChild<QLineEdit*>(), nullptr);
+}
+
+TEST_F(BestScoresDialog, ClosingTheEntryWithTheCloseBoxKeepsTheNameCutTo32Bytes)
+{
+    Modals.OnModal = [&](QWidget* Dialog) {
+        auto* Edit = Dialog->findChild<QLineEdit*>();
+        Edit->setText(QString(40, u'n'));
+        Dialog->close();
+    };
+    Play();
+    Form->SetScore(10);
+    Form->Execute(Form->aStop);
+    EXPECT_EQ(ReadNameField(GameState->FBestScores[0].Name), QString(32, u'n'));
+    EXPECT_EQ(ReadNameField(GameState->FLastPlayerName), QString(32, u'n'));
+
+    // The next entry offers the name as it was stored.
+    QString Offered;
+    Modals.Forget();
+    Modals.OnModal = [&](QWidget* Dialog) {
+        Offered = Dialog->findChild<QLineEdit*>()->text();
+        Dialog->close();
+    };
+    Play();
+    Form->SetScore(20);
+    Form->Execute(Form->aStop);
+    EXPECT_EQ(Offered, QString(32, u'n'));
+    EXPECT_EQ(GameState->FBestScores[0].Score, 20);
+    EXPECT_EQ(GameState->FBestScores[1].Score, 10);
+}
+
+TEST_F(BestScoresDialog, AScoreOfZeroOrOneThatEntersNowhereOpensNoDialog)
+{
+    Play();
+    Form->Execute(Form->aStop);
+    EXPECT_EQ(Modals.Opened, 0);
+    for (int I = 0; I < BestScoreCount; ++I)
+        GameState->FBestScores[I].Score = 100;
+    Play();
+    Form->SetScore(100);
+    Form->Execute(Form->aStop);
+    EXPECT_EQ(Modals.Opened, 0);
+}
+
+TEST_F(BestScoresDialog, TheBestScoresActionShowsTheTableOutsideARunningGame)
+{
+    ASSERT_TRUE(Form->Execute(Form->aBestScores));
+    EXPECT_EQ(Modals.Opened, 1);
+    Play();
+    EXPECT_FALSE(Form->Execute(Form->aBestScores));
+    Form->Execute(Form->aPause);
+    Modals.Forget();
+    EXPECT_TRUE(Form->Execute(Form->aBestScores));
+    EXPECT_EQ(Modals.Opened, 2);
+}
+
+TEST_F(BestScoresDialog, TheEditBoxCoversTheNameCellOfTheTenthRecord)
+{
+    for (int I = 0; I < BestScoreCount; ++I)
+        GameState->FBestScores[I].Score = 1000 - 100 * I;
+    QRect EditPlace;
+    Modals.OnModal = [&](QWidget* Dialog) {
+        EditPlace = Dialog->findChild<QLineEdit*>()->geometry();
+        Dialog->close();
+    };
+    Play();
+    Form->SetScore(101);
+    Form->Execute(Form->aStop);
+    EXPECT_EQ(GameState->FBestScores[9].Score, 101);
+    EXPECT_EQ(GameState->FBestScores[8].Score, 200);
+    EXPECT_EQ(EditPlace, QRect(33, 10 * 21, 232, 20));
+}

@@ -1,0 +1,250 @@
+#include "GameFixture.h"
+
+#include "framework/Exceptions.h"
+#include "framework/FileStream.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <csignal>
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray ReadAll(const QString& Path)
+{
+    QFile File(Path);
+    return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& Path, const QByteArray& Bytes)
+{
+    QFile File(Path);
+    ASSERT_TRUE(File.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(File.write(Bytes), Bytes.size());
+}
+
+QByteArray Bytes(std::initializer_list<int> Values)
+{
+    QByteArray Result;
+    for (int V : Values)
+        Result.append(char(V));
+    return Result;
+}
+
+bool IsZero(const TStateBlock& Block)
+{
+    const auto* P = reinterpret_cast<const char*>(&Block);
+    return std::all_of(P, P + sizeof Block, [](char C) { return C == 0; });
+}
+
+// A block whose bytes are 1, 2, 3, ...: any byte lost or moved shows.
+QByteArray CountingBytes(int Size)
+{
+    QByteArray Result(Size, 0);
+    for (int I = 0; I < Size; ++I)
+        Result[I] = char(I % 251 + 1);
+    return Result;
+}
+
+// Lets writes fail past a file size, as a full disk would, until it goes out of scope.
+class TFullDisk {
+public:
+    explicit TFullDisk(rlim_t Bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &FOld);
+        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit Limit = FOld;
+        Limit.rlim_cur = Bytes;
+        setrlimit(RLIMIT_FSIZE, &Limit);
+    }
+    ~TFullDisk()
+    {
+        setrlimit(RLIMIT_FSIZE, &FOld);
+        std::signal(SIGXFSZ, FOldHandler);
+    }
+
+private:
+    rlimit FOld{};
+    void (*FOldHandler)(int);
+};
+
+class StateFile : public GameTest {
+protected:
+    // A new main window over the state file as it now is.
+    void Restart()
+    {
+        Form.reset();
+        Form = std::make_unique<TZorvikForm>();
+        BestScoresForm = new TBestScoresForm(Form.get());
+    }
+
+    void CloseAt(int Left, int Top)
+    {
+        Form->show();
+        Form->move(Left, Top);
+        ASSERT_TRUE(Form->close());
+    }
+};
+
+} // namespace
+
+TEST(StateFileName, TheExtensionOfTheExecutableBecomesDat)
+{
+    EXPECT_EQ(StateFileNameFor("/opt/games/Zorvik.exe"), "/opt/games/Zorvik.dat");
+    EXPECT_EQ(StateFileNameFor("/opt/games/Zorvik"), "/opt/games/Zorvik.dat");
+    EXPECT_EQ(StateFileNameFor("/opt/my.games/Zorvik"), "/opt/my.games/Zorvik.dat");
+    EXPECT_EQ(StateFileNameFor("/opt/games/Zorvik.v2.bin"), "/opt/games/Zorvik.v2.dat");
+    SetStateFileName(QString());
+    EXPECT_EQ(StateFileName(), QCoreApplication::applicationFilePath() + ".dat");
+}
+
+TEST_F(StateFile, WithoutAFileTheWindowOpensAtTheCornerWithAnEmptyTable)
+{
+    EXPECT_FALSE(QFile::exists(StatePath()));
+    EXPECT_EQ(Form->pos(), QPoint(0, 0));
+    EXPECT_TRUE(IsZero(Form->StateBlock()));
+    CloseAt(10, 20);
+    EXPECT_EQ(ReadAll(StatePath()).size(), 520);
+}
+
+TEST_F(StateFile, ThePositionIsWrittenLittleEndianAndRestored)
+{
+    CloseAt(100, 50);
+    EXPECT_EQ(ReadAll(StatePath()).left(8), Bytes({0x64, 0, 0, 0, 0x32, 0, 0, 0}));
+    Restart();
+    EXPECT_EQ(Form->pos(), QPoint(100, 50));
+
+    CloseAt(-8, 3000);
+    EXPECT_EQ(ReadAll(StatePath()).left(8), Bytes({0xF8, 0xFF, 0xFF, 0xFF, 0xB8, 0x0B, 0, 0}));
+    // A place on no screen is applied unchanged.
+    Restart();
+    EXPECT_EQ(Form->pos(), QPoint(-8, 3000));
+}
+
+TEST_F(StateFile, AShortFileIsIgnoredWholeAndALongOneReadForItsFirst520Bytes)
+{
+    WriteAll(StatePath(), CountingBytes(519));
+    Restart();
+    EXPECT_TRUE(IsZero(Form->StateBlock()));
+
+    const QByteArray Long = CountingBytes(600);
+    WriteAll(StatePath(), Long);
+    Restart();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(&Form->StateBlock()), 520), Long.left(520));
+    ASSERT_TRUE(Form->close());
+    const QByteArray Written = ReadAll(StatePath());
+    EXPECT_EQ(Written.size(), 520);
+    // All but the position comes back byte for byte, filler bytes included.
+    EXPECT_EQ(Written.mid(8), Long.mid(8, 512));
+}
+
+TEST_F(StateFile, ARecordIsStoredByteForByte)
+{
+    TStateBlock Block{};
+    WriteNameField(Block.FBestScores[0].Name, "Ann");
+    Block.FBestScores[0].Date = StoredFromDate(QDate(2003, 6, 15));
+    Block.FBestScores[0].Score = 1234;
+    std::memcpy(Block.FBestScores[0].Filler, "\x01\x02\x03\x04", 4);
+    SaveStateBlock(StatePath(), Block);
+    const QByteArray Record = ReadAll(StatePath()).mid(40, 48);
+    QByteArray Expected = Bytes({0x41, 0x6E, 0x6E});
+    Expected += QByteArray(29, 0);
+    Expected += Bytes({0, 0, 0, 0, 0x60, 0x73, 0xE2, 0x40, 0xD2, 0x04, 0, 0, 1, 2, 3, 4});
+    EXPECT_EQ(Record, Expected);
+}
+
+TEST_F(StateFile, ClosingDuringAGameSavesWithoutEnteringTheScore)
+{
+    Play();
+    Form->SetScore(500);
+    ASSERT_TRUE(Form->close());
+    EXPECT_EQ(Modals.Opened, 0);
+    TStateBlock Block;
+    LoadStateBlock(StatePath(), Block);
+    EXPECT_EQ(Block.FBestScores[0].Score, 0);
+}
+
+TEST_F(StateFile, AFileThatCannotBeCreatedKeepsTheWindowOpen)
+{
+    const QString Path = Folder.filePath("no-such-folder/Zorvik.dat");
+    SetStateFileName(Path);
+    Form->show();
+    EXPECT_FALSE(Form->close());
+    EXPECT_TRUE(Form->isVisible());
+    ASSERT_EQ(Shown.Messages.size(), 1);
+    EXPECT_EQ(Shown.Messages[0], "Cannot create file " + Path + ".");
+    EXPECT_EQ(Shown.Captions[0], "Zorvik");
+    // The next attempt tries again.
+    SetStateFileName(StatePath());
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(ReadAll(StatePath()).size(), 520);
+}
+
+TEST_F(StateFile, AFailedWriteLeavesThePreviousFileIntact)
+{
+    const QByteArray Previous = CountingBytes(520);
+    WriteAll(StatePath(), Previous);
+    Form->show();
+    {
+        TFullDisk Full(100);
+        EXPECT_FALSE(Form->close());
+    }
+    ASSERT_EQ(Shown.Messages.size(), 1);
+    EXPECT_EQ(Shown.Messages[0], "Stream write error.");
+    EXPECT_EQ(ReadAll(StatePath()), Previous);
+    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files), QStringList{"Zorvik.dat"});
+    EXPECT_TRUE(Form->close());
+}
+
+TEST_F(StateFile, AFileHeldByAnotherOpenIsNeitherReadNorReplaced)
+{
+    TStateBlock Block{};
+    Block.FBestScores[0].Score = 77;
+    SaveStateBlock(StatePath(), Block);
+    {
+        // Another copy writing holds the file exclusively.
+        TFileStream Writer = TFileStream::Open(StatePath(), TFileAccess::ReadWrite, TShareMode::Exclusive);
+        TStateBlock Loaded;
+        LoadStateBlock(StatePath(), Loaded);
+        EXPECT_TRUE(IsZero(Loaded));
+        Form->show();
+        EXPECT_FALSE(Form->close());
+        EXPECT_EQ(Shown.Messages.value(0), "Cannot create file " + StatePath() + ".");
+    }
+    TStateBlock Loaded;
+    LoadStateBlock(StatePath(), Loaded);
+    EXPECT_EQ(Loaded.FBestScores[0].Score, 77);
+}
+
+TEST_F(StateFile, TwoCopiesShareTheFileAndTheLastToCloseWins)
+{
+    TStateBlock First{}, Second{};
+    LoadStateBlock(StatePath(), First);
+    LoadStateBlock(StatePath(), Second);
+    InsertBestScore(First.FBestScores, 300, QDate(2026, 1, 1));
+    InsertBestScore(Second.FBestScores, 200, QDate(2026, 1, 2));
+    SaveStateBlock(StatePath(), First);
+    SaveStateBlock(StatePath(), Second);
+    TStateBlock Loaded;
+    LoadStateBlock(StatePath(), Loaded);
+    EXPECT_EQ(Loaded.FBestScores[0].Score, 200);
+    EXPECT_EQ(Loaded.FBestScores[1].Score, 0);
+}
+
+TEST_F(StateFile, AnyBytesLoadAndShowWithoutHarm)
+{
+    std::mt19937 Random(99);
+    for (int Round = 0; Round < 20; ++Round) {
+        QByteArray Noise(520, 0);
+        for (char& C : Noise)
+            C = char(Random());
+        WriteAll(StatePath(), Noise);
+        Restart();
+        BestScoresForm->Grid->resize(BestScoresForm->Grid->size());
+        const QImage Shown = BestScoresForm->grab().toImage();
+        EXPECT_FALSE(Shown.isNull());
+    }
+}
