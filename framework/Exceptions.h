@@ -16,6 +16,7 @@ private:
     QByteArray FUtf8;
 };
 
+// Declares an exception class of the family, taking its message like its base.
 #define ZQ_DECLARE_EXCEPTION(Name, Base) \
     class Name : public Base {           \
     public:                              \
@@ -30,4 +31,3 @@ ZQ_DECLARE_EXCEPTION(EReadError, EStreamError)
 ZQ_DECLARE_EXCEPTION(EWriteError, EStreamError)
 ZQ_DECLARE_EXCEPTION(ERangeError, Exception)
 
-#undef ZQ_DECLARE_EXCEPTION

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "framework/Events.h"
+#include "framework/Exceptions.h"
+
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QFont>
@@ -8,11 +11,47 @@
 
 #include <functional>
 
+class QLineEdit;
 class QPainter;
+
+ZQ_DECLARE_EXCEPTION(EInvalidGridOperation, Exception)
 
 enum TGridDrawStateFlag { gdSelected = 0x1, gdFocused = 0x2, gdFixed = 0x4 };
 Q_DECLARE_FLAGS(TGridDrawState, TGridDrawStateFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TGridDrawState)
+
+enum TGridOption {
+    goFixedVertLine = 0x1,
+    goFixedHorzLine = 0x2,
+    goVertLine = 0x4,
+    goHorzLine = 0x8,
+    goRangeSelect = 0x10,
+    goDrawFocusSelected = 0x20,
+    goColSizing = 0x80,
+    goEditing = 0x400,
+    goTabs = 0x800,
+    goRowSelect = 0x1000,
+    goAlwaysShowEditor = 0x2000,
+};
+Q_DECLARE_FLAGS(TGridOptions, TGridOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TGridOptions)
+
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+struct TGridCoord {
+    int X = 0; // column
+    int Y = 0; // row
+    bool operator==(const TGridCoord& O) const { return X == O.X && Y == O.Y; }
+};
+
+struct TGridRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    bool Contains(int ACol, int ARow) const { return ACol >= Left && ACol <= Right && ARow >= Top && ARow <= Bottom; }
+};
+
+using TSelectCellEvent = TEvent<QObject*, int, int, bool&>;
+using TDrawCellEvent = TEvent<QObject*, int, int, const QRect&, TGridDrawState>;
+using TKeyPressEvent = TEvent<QObject*, QChar&>;
 
 // The canvas a grid's cells are drawn on while it paints.
 class TGridCanvas {
@@ -32,14 +71,12 @@ public:
     std::function<void(const QRect& Rect, int X, int Y, const QString& Text)> OnText;
 };
 
-// A grid of cells in columns and rows, the first FixedCols columns and FixedRows rows being
-// fixed titles. Cells are drawn by the overridable DrawCell, for visible cells only.
+// A grid of cells in columns and rows, the first FixedCols columns and FixedRows rows being fixed
+// titles. It keeps a current cell outside the fixed area, moved by keys and mouse after asking
+// SelectCell, scrolls by whole rows and columns, and paints only the visible cells through the
+// overridable DrawCell. Rows all have the default height, so any number of rows costs nothing.
 class TCustomGrid : public QAbstractScrollArea {
     Q_OBJECT
-    Q_PROPERTY(int ColCount READ ColCount WRITE SetColCount)
-    Q_PROPERTY(int RowCount READ RowCount WRITE SetRowCount)
-    Q_PROPERTY(int FixedCols READ FixedCols WRITE SetFixedCols)
-    Q_PROPERTY(int FixedRows READ FixedRows WRITE SetFixedRows)
     Q_PROPERTY(int DefaultColWidth READ DefaultColWidth WRITE SetDefaultColWidth)
     Q_PROPERTY(int DefaultRowHeight READ DefaultRowHeight WRITE SetDefaultRowHeight)
     Q_PROPERTY(int GridLineWidth READ GridLineWidth WRITE SetGridLineWidth)
@@ -51,6 +88,7 @@ class TCustomGrid : public QAbstractScrollArea {
 
 public:
     explicit TCustomGrid(QWidget* Parent = nullptr);
+    ~TCustomGrid() override;
 
     int ColCount() const { return FColCount; }
     void SetColCount(int Value);
@@ -78,12 +116,31 @@ public:
     void SetFixedColor(const QColor& Value);
     bool DefaultDrawing() const { return FDefaultDrawing; }
     void SetDefaultDrawing(bool Value);
+    TGridOptions Options() const { return FOptions; }
+    void SetOptions(TGridOptions Value);
+    TScrollStyle ScrollBars() const { return FScrollBars; }
+    void SetScrollBars(TScrollStyle Value);
+
+    // The current cell; moving it asks SelectCell, which may refuse.
+    int Col() const { return FCurrent.X; }
+    void SetCol(int Value);
+    int Row() const { return FCurrent.Y; }
+    void SetRow(int Value);
+    void FocusCell(int ACol, int ARow, bool MoveAnchor = true);
+    TGridRect Selection() const;
 
     int TopRow() const { return FTopRow; }
+    void SetTopRow(int Value);
     int LeftCol() const { return FLeftCol; }
+    void SetLeftCol(int Value);
+    // Scrollable rows (columns) that fit wholly in the client area.
+    int VisibleRowCount() const;
+    int VisibleColCount() const;
 
     // The cell's rectangle in client coordinates; empty when the cell is not visible.
     QRect CellRect(int ACol, int ARow) const;
+    // The cell under a client point; (-1, -1) when there is none.
+    TGridCoord MouseCoord(int X, int Y) const;
     // The client area: the part inside the border and the scroll bars.
     QSize ClientSize() const;
     void SetClientSize(int Width, int Height);
@@ -92,26 +149,68 @@ public:
     void InvalidateRow(int ARow);
     void InvalidateCol(int ACol);
     void InvalidateGrid();
+    // Told of every part of the client area the grid asks to paint again.
+    std::function<void(const QRect&)> OnInvalidateRect;
+
+    bool EditorMode() const { return FEditor != nullptr; }
+    void ShowEditor();
+    void HideEditor();
+
+    // While a window description is read; Loaded ends it.
+    bool Loading() const { return FLoading; }
+    void BeginLoading() { FLoading = true; }
+    virtual void Loaded();
 
     // The canvas of the cell being drawn, for the handlers of OnDrawCell.
     TGridCanvas& CellCanvas() { return FCanvas; }
 
+    TKeyPressEvent OnKeyPress;
+    TNotifyEvent OnDblClick;
+
+    // As if typed or double-clicked by the user.
+    virtual void KeyPress(QChar& Key);
+    virtual void DblClick();
+
 protected:
     virtual void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) = 0;
+    virtual bool SelectCell(int ACol, int ARow);
+    virtual QString GetEditText(int ACol, int ARow);
+    virtual void SetEditText(int ACol, int ARow, const QString& Value);
     TGridCanvas& Canvas() { return FCanvas; }
 
     void paintEvent(QPaintEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    void mouseDoubleClickEvent(QMouseEvent* Event) override;
+    void scrollContentsBy(int DX, int DY) override;
+    void focusInEvent(QFocusEvent* Event) override;
+    void focusOutEvent(QFocusEvent* Event) override;
 
 private:
-    // Visible columns (rows) in order: the fixed ones, then from LeftCol (TopRow) on, with their offsets.
     struct TSpan {
         int Index;
         int Start;
         int Size;
     };
+    // Visible columns (rows) in order: the fixed ones, then from LeftCol (TopRow) on.
     QList<TSpan> VisibleCols() const;
     QList<TSpan> VisibleRows() const;
+    int FixedWidth() const;
+    int FixedHeight() const;
+    int MaxTopRow() const;
+    int MaxLeftCol() const;
     void InvalidateRect(const QRect& Rect);
+    void InvalidateSelection();
+    void MoveCurrent(int ACol, int ARow, bool MoveAnchor);
+    void ScrollToCurrent();
+    void UpdateScrollBars();
+    void PlaceEditor();
+    void DrawLines(QPainter& Painter, const QList<TSpan>& Cols, const QList<TSpan>& Rows);
+    void MoveByKey(QKeyEvent* Event);
+    int SizingBorder(int X, int Y) const;
 
     int FColCount = 5;
     int FRowCount = 5;
@@ -124,21 +223,38 @@ private:
     QColor FColor;
     QColor FFixedColor;
     bool FDefaultDrawing = true;
+    TGridOptions FOptions = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
+    TScrollStyle FScrollBars = TScrollStyle::ssBoth;
+    TGridCoord FCurrent{1, 1};
+    TGridCoord FAnchor{1, 1};
     int FTopRow = 1;
     int FLeftCol = 1;
+    bool FLoading = false;
+    bool FSyncingScrollBars = false;
+    int FSizingCol = -1;
+    int FSizingStartX = 0;
+    int FSizingStartWidth = 0;
+    QLineEdit* FEditor = nullptr;
     TGridCanvas FCanvas;
 };
 
-// A grid whose cells the application draws in OnDrawCell.
+// A grid whose cells the application draws in its OnDrawCell handler.
 class TDrawGrid : public TCustomGrid {
     Q_OBJECT
+    Q_PROPERTY(int ColCount READ ColCount WRITE SetColCount)
+    Q_PROPERTY(int RowCount READ RowCount WRITE SetRowCount)
+    Q_PROPERTY(int FixedCols READ FixedCols WRITE SetFixedCols)
+    Q_PROPERTY(int FixedRows READ FixedRows WRITE SetFixedRows)
 
 public:
     explicit TDrawGrid(QWidget* Parent = nullptr);
+
+    TSelectCellEvent OnSelectCell;
 
 signals:
     void OnDrawCell(QObject* Sender, int ACol, int ARow, const QRect& Rect, TGridDrawState State);
 
 protected:
     void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) override;
+    bool SelectCell(int ACol, int ARow) override;
 };

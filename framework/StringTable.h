@@ -40,5 +40,8 @@ enum TFrameworkString : unsigned {
     SReadError = 65410,
     SWriteError = 65411,
     SHandlerNotFound = 65420,
+    SFixedColTooBig = 65421,
+    SFixedRowTooBig = 65422,
+    SIndexOutOfRange = 65423,
 };
 QString FrameworkString(TFrameworkString Id);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstring>
+#include <type_traits>
+#include <utility>
+
+// An event handler: an object together with one of its member functions, or empty. Two handlers
+// are equal when both the object and the function are equal, which std::function cannot tell.
+template <typename... Args>
+class TEvent {
+public:
+    TEvent() = default;
+
+    template <typename C>
+    TEvent(C* Object, void (C::*Method)(Args...)) : FObject(Object), FInvoke(&Call<C>)
+    {
+        static_assert(sizeof Method <= sizeof FMethod, "member function pointer too large");
+        std::memcpy(FMethod, &Method, sizeof Method);
+    }
+
+    explicit operator bool() const { return FInvoke != nullptr; }
+
+    void operator()(Args... Arguments) const
+    {
+        if (FInvoke)
+            FInvoke(FObject, FMethod, std::forward<Args>(Arguments)...);
+    }
+
+    // A different class gives a different Call, so equal bytes of different classes never match.
+    bool operator==(const TEvent& Other) const
+    {
+        return FObject == Other.FObject && FInvoke == Other.FInvoke &&
+               std::memcmp(FMethod, Other.FMethod, sizeof FMethod) == 0;
+    }
+    bool operator!=(const TEvent& Other) const { return !(*this == Other); }
+
+private:
+    using TInvoke = void (*)(void*, const unsigned char*, Args...);
+
+    template <typename C>
+    static void Call(void* Object, const unsigned char* MethodBytes, Args... Arguments)
+    {
+        void (C::*Method)(Args...);
+        std::memcpy(&Method, MethodBytes, sizeof Method);
+        (static_cast<C*>(Object)->*Method)(std::forward<Args>(Arguments)...);
+    }
+
+    void* FObject = nullptr;
+    TInvoke FInvoke = nullptr;
+    alignas(void*) unsigned char FMethod[2 * sizeof(void*)] = {};
+};
+
+class QObject;
+using TNotifyEvent = TEvent<QObject*>;
