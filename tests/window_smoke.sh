@@ -13,11 +13,12 @@ display=:$((100 + RANDOM % 800))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || { echo "skipped: Xvfb did not start"; cat "$work/xvfb.log"; exit 77; }
 openbox >"$work/wm.log" 2>&1 &
 wm=$!
-sleep 0.5
+# Alt+F4 reaches the window only once the window manager has taken the screen.
+for _ in $(seq 300); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
 
 unset QT_QPA_PLATFORM
 cd "$(dirname "$exe")"
@@ -25,7 +26,7 @@ cd "$(dirname "$exe")"
 game=$!
 
 window=""
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   window=$(xdotool search --onlyvisible --name '^Zorvik$' 2>/dev/null | head -n1)
   [ -n "$window" ] && break
   sleep 0.1
@@ -36,8 +37,12 @@ size=$(xwininfo -id "$window" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w 
 echo "window $window, client area $size"
 [ "$size" = "405x432" ] || { echo "FAIL: client area is $size, not 405x432"; exit 1; }
 
-xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4
-for _ in $(seq 100); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
+# A busy machine may drop the first request: ask again until the game has gone.
+for attempt in 1 2 3; do
+  xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4 2>/dev/null
+  for _ in $(seq 100); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
+  kill -0 $game 2>/dev/null || break
+done
 if kill -0 $game 2>/dev/null; then echo "FAIL: the game did not close"; exit 1; fi
 wait $game
 code=$?
