@@ -4,7 +4,9 @@
 #include "game/ZorvikFrm.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstring>
 
@@ -16,7 +18,12 @@ QString StateFileName()
 {
     if (!StateFileNameOverride.isEmpty())
         return StateFileNameOverride;
+#ifdef ZORVIK_STATE_IN_APP_DATA
+    // An installed game cannot write beside its executable: the player's data folder holds the file.
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Zorvik.dat");
+#else
     return StateFileNameFor(QCoreApplication::applicationFilePath());
+#endif
 }
 
 QString StateFileNameFor(const QString& ExecutablePath)
@@ -56,5 +63,9 @@ void TZorvikForm::LoadState()
 
 void TZorvikForm::SaveState()
 {
-    SaveStateBlock(StateFileName(), FStateBlock);
+    const QString FileName = StateFileName();
+#ifdef ZORVIK_STATE_IN_APP_DATA
+    QDir().mkpath(QFileInfo(FileName).absolutePath());
+#endif
+    SaveStateBlock(FileName, FStateBlock);
 }
