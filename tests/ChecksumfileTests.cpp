@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <functional>
@@ -176,12 +177,30 @@ TEST_F(ChecksumFile, SizesZeroToNineWriteSizePlusFourBytesAndReadBack)
     EXPECT_EQ(FileBytes(Path("size0.chk")), (TBytes{0, 0, 0, 0}));
 }
 
-TEST_F(ChecksumFile, ALargeBufferRoundTrips)
+TEST_F(ChecksumFile, ALargeBufferRoundTripsAndAFaultFarIntoItIsFound)
 {
     const TBytes Data = RandomBytes((3 << 20) + 5, 5);
-    WriteWithCheckSum(Path("large.chk"), Data.data(), Data.size());
-    EXPECT_EQ(FileBytes(Path("large.chk")), Concat(Data, LittleEndian(ReferenceSum(Data))));
-    EXPECT_EQ(ReadBack(Path("large.chk"), Data.size()), Data);
+    const QString Name = Path("large.chk");
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    const TBytes Good = FileBytes(Name);
+    EXPECT_EQ(Good, Concat(Data, LittleEndian(ReferenceSum(Data))));
+    EXPECT_EQ(ReadBack(Name, Data.size()), Data);
+
+    TBytes Bad = Good;
+    Bad[Data.size() - 5] ^= 0x80;
+    PutFile(Name, Bad);
+    TBytes Buffer(Data.size());
+    EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+              CheckSumMessage + Name);
+    EXPECT_EQ(Buffer, TBytes(Bad.begin(), Bad.begin() + Data.size()));
+
+    const std::size_t Cut = (2 << 20) + 3;
+    PutFile(Name, TBytes(Good.begin(), Good.begin() + Cut));
+    TBytes Partial(Data.size(), 0xEE);
+    EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Partial.data(), Partial.size()); }),
+              "Stream read error");
+    EXPECT_TRUE(std::equal(Data.begin(), Data.begin() + Cut, Partial.begin()));
+    EXPECT_TRUE(std::all_of(Partial.begin() + Cut, Partial.end(), [](unsigned char Byte) { return Byte == 0xEE; }));
 }
 
 TEST_F(ChecksumFile, WritingReplacesALongerFileWhollyAndLeavesNoOtherFile)
