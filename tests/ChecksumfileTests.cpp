@@ -97,9 +97,9 @@ class ChecksumFile : public ::testing::Test {
 protected:
     QString Path(const QString& Name) const { return Folder.filePath(Name); }
 
-    TBytes ReadBack(const QString& Name, std::size_t Size, unsigned char Fill = 0xEE)
+    TBytes ReadBack(const QString& Name, std::size_t Size)
     {
-        TBytes Buffer(Size, Fill);
+        TBytes Buffer(Size, 0xEE);
         ReadWithCheckSum(Name, Buffer.data(), Buffer.size());
         return Buffer;
     }
