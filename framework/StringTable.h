@@ -39,6 +39,7 @@ enum TFrameworkString : unsigned {
     SFOpenError = 65409,
     SReadError = 65410,
     SWriteError = 65411,
+    SCheckSumError = 65412,
     SHandlerNotFound = 65420,
     SFixedColTooBig = 65421,
     SFixedRowTooBig = 65422,

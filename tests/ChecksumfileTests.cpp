@@ -1,0 +1,413 @@
+#include "framework/Exceptions.h"
+#include "framework/FileStream.h"
+#include "scores/Checksumfile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using TBytes = std::vector<unsigned char>;
+
+const QString CheckSumMessage = QString::fromUtf8("Ошибка в контрольной сумме при чтении из файла ");
+
+// The sum as the file format defines it, built from single bytes rather than word loads.
+std::uint32_t ReferenceSum(const TBytes& Bytes)
+{
+    std::uint32_t Sum = 0;
+    for (std::size_t Word = 0; Word + 4 <= Bytes.size(); Word += 4)
+        Sum += std::uint32_t(Bytes[Word]) | std::uint32_t(Bytes[Word + 1]) << 8 |
+               std::uint32_t(Bytes[Word + 2]) << 16 | std::uint32_t(Bytes[Word + 3]) << 24;
+    return Sum;
+}
+
+TBytes LittleEndian(std::uint32_t Value)
+{
+    return {static_cast<unsigned char>(Value), static_cast<unsigned char>(Value >> 8),
+            static_cast<unsigned char>(Value >> 16), static_cast<unsigned char>(Value >> 24)};
+}
+
+TBytes Concat(TBytes Head, const TBytes& Tail)
+{
+    Head.insert(Head.end(), Tail.begin(), Tail.end());
+    return Head;
+}
+
+TBytes RandomBytes(std::size_t Size, unsigned Seed)
+{
+    std::mt19937 Generator(Seed);
+    TBytes Bytes(Size);
+    for (auto& Byte : Bytes)
+        Byte = static_cast<unsigned char>(Generator());
+    return Bytes;
+}
+
+TBytes Letters(char First, char Last)
+{
+    TBytes Bytes;
+    for (char Letter = First; Letter <= Last; ++Letter)
+        Bytes.push_back(static_cast<unsigned char>(Letter));
+    return Bytes;
+}
+
+// Raw file access that bypasses the routines under test.
+TBytes FileBytes(const QString& Name)
+{
+    QFile File(Name);
+    if (!File.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray Content = File.readAll();
+    return TBytes(Content.begin(), Content.end());
+}
+
+void PutFile(const QString& Name, const TBytes& Bytes)
+{
+    QFile File(Name);
+    ASSERT_TRUE(File.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(File.write(reinterpret_cast<const char*>(Bytes.data()), qint64(Bytes.size())), qint64(Bytes.size()));
+}
+
+// Runs Action and returns the exception of type E it raises; fails the test when it raises none.
+template <class E>
+QString MessageOf(const std::function<void()>& Action)
+{
+    try {
+        Action();
+    } catch (const E& Error) {
+        return Error.Message();
+    }
+    ADD_FAILURE() << "no exception was raised";
+    return {};
+}
+
+class ChecksumFile : public ::testing::Test {
+protected:
+    QString Path(const QString& Name) const { return Folder.filePath(Name); }
+
+    TBytes ReadBack(const QString& Name, std::size_t Size)
+    {
+        TBytes Buffer(Size, 0xEE);
+        ReadWithCheckSum(Name, Buffer.data(), Buffer.size());
+        return Buffer;
+    }
+
+    QStringList FolderEntries() const
+    {
+        return QDir(Folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    }
+
+    QTemporaryDir Folder;
+};
+
+TEST(CheckSum, SumsTheWholeLittleEndianWordsWithWrapAround)
+{
+    const TBytes Abc = Letters('a', 'c');
+    EXPECT_EQ(CheckSum(Abc.data(), Abc.size()), 0u);
+    const TBytes Four = Letters('a', 'd');
+    EXPECT_EQ(LittleEndian(CheckSum(Four.data(), Four.size())), Four);
+    const TBytes Eight = Letters('a', 'h');
+    const TBytes Nine = Letters('a', 'i');
+    EXPECT_EQ(LittleEndian(CheckSum(Eight.data(), Eight.size())), (TBytes{0xC6, 0xC8, 0xCA, 0xCC}));
+    EXPECT_EQ(LittleEndian(CheckSum(Nine.data(), Nine.size())), (TBytes{0xC6, 0xC8, 0xCA, 0xCC}));
+    const TBytes Wrapping{0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x00, 0x00, 0x00};
+    EXPECT_EQ(CheckSum(Wrapping.data(), Wrapping.size()), 1u);
+    EXPECT_EQ(CheckSum(nullptr, 0), 0u);
+}
+
+// Lengths around the widths of vector loops and their remainders.
+TEST(CheckSum, AgreesWithTheByteWiseSumForEveryLengthUpTo300AndALargeBuffer)
+{
+    const TBytes Bytes = RandomBytes(300, 1);
+    for (std::size_t Size = 0; Size <= Bytes.size(); ++Size)
+        ASSERT_EQ(CheckSum(Bytes.data(), Size), ReferenceSum(TBytes(Bytes.begin(), Bytes.begin() + Size)))
+            << "size " << Size;
+    const TBytes Large = RandomBytes((1 << 20) + 7, 2);
+    EXPECT_EQ(CheckSum(Large.data(), Large.size()), ReferenceSum(Large));
+}
+
+TEST(CheckSum, GivesTheSameSumAtEveryOffsetOfABuffer)
+{
+    const TBytes Data = RandomBytes(203, 3);
+    const std::uint32_t Expected = ReferenceSum(Data);
+    TBytes Shifted(Data.size() + 64);
+    for (std::size_t Offset = 0; Offset < 64; ++Offset) {
+        std::memcpy(Shifted.data() + Offset, Data.data(), Data.size());
+        EXPECT_EQ(CheckSum(Shifted.data() + Offset, Data.size()), Expected) << "offset " << Offset;
+    }
+}
+
+TEST_F(ChecksumFile, HoldsTheDataThenTheLittleEndianSum)
+{
+    const TBytes Four = Letters('a', 'd');
+    WriteWithCheckSum(Path("four.chk"), Four.data(), Four.size());
+    EXPECT_EQ(FileBytes(Path("four.chk")), (TBytes{0x61, 0x62, 0x63, 0x64, 0x61, 0x62, 0x63, 0x64}));
+
+    const TBytes Nine = Letters('a', 'i');
+    WriteWithCheckSum(Path("nine.chk"), Nine.data(), Nine.size());
+    EXPECT_EQ(FileBytes(Path("nine.chk")), Concat(Nine, {0xC6, 0xC8, 0xCA, 0xCC}));
+
+    const TBytes Wrapping{0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x00, 0x00, 0x00};
+    WriteWithCheckSum(Path("wrap.chk"), Wrapping.data(), Wrapping.size());
+    EXPECT_EQ(FileBytes(Path("wrap.chk")), Concat(Wrapping, {0x01, 0x00, 0x00, 0x00}));
+}
+
+TEST_F(ChecksumFile, SizesZeroToNineWriteSizePlusFourBytesAndReadBack)
+{
+    const TBytes Source = RandomBytes(9, 4);
+    for (std::size_t Size = 0; Size <= 9; ++Size) {
+        const TBytes Data(Source.begin(), Source.begin() + Size);
+        const QString Name = Path(QString("size%1.chk").arg(Size));
+        WriteWithCheckSum(Name, Data.data(), Data.size());
+        EXPECT_EQ(FileBytes(Name), Concat(Data, LittleEndian(ReferenceSum(Data)))) << "size " << Size;
+        EXPECT_EQ(ReadBack(Name, Size), Data) << "size " << Size;
+    }
+    EXPECT_EQ(FileBytes(Path("size0.chk")), (TBytes{0, 0, 0, 0}));
+}
+
+TEST_F(ChecksumFile, ALargeBufferRoundTripsAndAFaultFarIntoItIsFound)
+{
+    const TBytes Data = RandomBytes((3 << 20) + 5, 5);
+    const QString Name = Path("large.chk");
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    const TBytes Good = FileBytes(Name);
+    EXPECT_EQ(Good, Concat(Data, LittleEndian(ReferenceSum(Data))));
+    EXPECT_EQ(ReadBack(Name, Data.size()), Data);
+
+    TBytes Bad = Good;
+    Bad[Data.size() - 5] ^= 0x80;
+    PutFile(Name, Bad);
+    TBytes Buffer(Data.size());
+    EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+              CheckSumMessage + Name);
+    EXPECT_EQ(Buffer, TBytes(Bad.begin(), Bad.begin() + Data.size()));
+
+    const std::size_t Cut = (2 << 20) + 3;
+    PutFile(Name, TBytes(Good.begin(), Good.begin() + Cut));
+    TBytes Partial(Data.size(), 0xEE);
+    EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Partial.data(), Partial.size()); }),
+              "Stream read error");
+    EXPECT_TRUE(std::equal(Data.begin(), Data.begin() + Cut, Partial.begin()));
+    EXPECT_TRUE(std::all_of(Partial.begin() + Cut, Partial.end(), [](unsigned char Byte) { return Byte == 0xEE; }));
+}
+
+TEST_F(ChecksumFile, WritingReplacesALongerFileWhollyAndLeavesNoOtherFile)
+{
+    PutFile(Path("old.chk"), RandomBytes(100, 6));
+    const TBytes Data = Letters('a', 'f');
+    WriteWithCheckSum(Path("old.chk"), Data.data(), Data.size());
+    EXPECT_EQ(FileBytes(Path("old.chk")), Concat(Data, LittleEndian(ReferenceSum(Data))));
+    EXPECT_EQ(FolderEntries(), QStringList{"old.chk"});
+}
+
+TEST_F(ChecksumFile, AFileShorterThanSizePlusFourFailsWithAReadErrorKeepingWhatWasRead)
+{
+    const TBytes Data = Letters('a', 'h');
+    WriteWithCheckSum(Path("eight.chk"), Data.data(), Data.size());
+
+    // Reading more than was written: the data fit, the checksum does not.
+    TBytes Buffer(10, 0xEE);
+    EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Path("eight.chk"), Buffer.data(), Buffer.size()); }),
+              "Stream read error");
+    EXPECT_EQ(Buffer, Concat(Data, {0xC6, 0xC8}));
+
+    // A file shorter than the data themselves.
+    PutFile(Path("five.bin"), Letters('a', 'e'));
+    TBytes Partial(8, 0xEE);
+    EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Path("five.bin"), Partial.data(), Partial.size()); }),
+              "Stream read error");
+    EXPECT_EQ(Partial, Concat(Letters('a', 'e'), {0xEE, 0xEE, 0xEE}));
+
+    PutFile(Path("empty.bin"), {});
+    EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Path("empty.bin"), nullptr, 0); }), "Stream read error");
+}
+
+TEST_F(ChecksumFile, ASmallerReadSizeTakesDataBytesAsTheStoredSum)
+{
+    const TBytes Data = Letters('a', 'h');
+    const QString Name = Path("eight.chk");
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    TBytes Buffer(4);
+    EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+              CheckSumMessage + Name);
+    EXPECT_EQ(Buffer, Letters('a', 'd'));
+
+    // Unless those bytes happen to equal the sum of the shorter buffer.
+    const TBytes Repeated{0x01, 0x02, 0x03, 0x04, 0x01, 0x02, 0x03, 0x04};
+    WriteWithCheckSum(Path("repeated.chk"), Repeated.data(), Repeated.size());
+    EXPECT_EQ(ReadBack(Path("repeated.chk"), 4), (TBytes{0x01, 0x02, 0x03, 0x04}));
+}
+
+TEST_F(ChecksumFile, EveryFlippedBitInTheSummedPartOrTheSumIsDetected)
+{
+    const TBytes Data = RandomBytes(11, 7);
+    const QString Name = Path("flip.chk");
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    const TBytes Good = FileBytes(Name);
+    ASSERT_EQ(Good.size(), 15u);
+    const std::size_t Summed = 8;
+    for (std::size_t Byte = 0; Byte < Good.size(); ++Byte) {
+        if (Byte >= Summed && Byte < Data.size())
+            continue;
+        for (int Bit = 0; Bit < 8; ++Bit) {
+            TBytes Bad = Good;
+            Bad[Byte] ^= static_cast<unsigned char>(1 << Bit);
+            PutFile(Name, Bad);
+            TBytes Buffer(Data.size());
+            EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+                      CheckSumMessage + Name)
+                << "byte " << Byte << " bit " << Bit;
+            EXPECT_EQ(Buffer, TBytes(Bad.begin(), Bad.begin() + Data.size()));
+        }
+    }
+}
+
+TEST_F(ChecksumFile, ChangesInTheLastSizeModFourBytesGoUnnoticed)
+{
+    const TBytes Data = RandomBytes(11, 8);
+    const QString Name = Path("tail.chk");
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    TBytes Changed = FileBytes(Name);
+    for (std::size_t Byte = 8; Byte < 11; ++Byte)
+        Changed[Byte] = static_cast<unsigned char>(~Changed[Byte]);
+    PutFile(Name, Changed);
+    EXPECT_EQ(ReadBack(Name, Data.size()), TBytes(Changed.begin(), Changed.begin() + 11));
+}
+
+TEST_F(ChecksumFile, BytesAfterTheSumAreIgnored)
+{
+    const TBytes Data = Letters('a', 'i');
+    const QString Name = Path("extra.chk");
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    PutFile(Name, Concat(FileBytes(Name), {0x00, 0xFF, 0x12}));
+    EXPECT_EQ(ReadBack(Name, Data.size()), Data);
+}
+
+TEST_F(ChecksumFile, TheChecksumMessageNamesTheFileAsGiven)
+{
+    ASSERT_TRUE(QDir(Folder.path()).mkdir("sub"));
+    const TBytes Data = Letters('a', 'h');
+    const QString Name = Folder.path() + "/sub/.././odd name.chk";
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    TBytes Bad = FileBytes(Path("odd name.chk"));
+    Bad[0] ^= 1;
+    PutFile(Name, Bad);
+    TBytes Buffer(Data.size());
+    const QString Message = MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); });
+    EXPECT_EQ(Message, CheckSumMessage + Name);
+    EXPECT_EQ(CheckSumMessage.size(), 47);
+}
+
+TEST_F(ChecksumFile, AMissingFileCannotBeOpened)
+{
+    const QString Name = Path("missing.chk");
+    TBytes Buffer(4);
+    EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+              "Cannot open file " + Name);
+    EXPECT_TRUE(FolderEntries().isEmpty());
+}
+
+TEST_F(ChecksumFile, AFileHeldByAnotherOpenCanNeitherBeReadNorReplaced)
+{
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = Letters('i', 'p');
+    const QString Name = Path("held.chk");
+    WriteWithCheckSum(Name, Old.data(), Old.size());
+    const TBytes OldFile = FileBytes(Name);
+    {
+        TFileStream Holder = TFileStream::Open(Name, TFileAccess::Read, TShareMode::Exclusive);
+        TBytes Buffer(Old.size(), 0xEE);
+        EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+                  "Cannot open file " + Name);
+        EXPECT_EQ(Buffer, TBytes(Old.size(), 0xEE));
+        EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
+                  "Cannot create file " + Name);
+    }
+    // Even an open that allows sharing keeps the routines out, as they take the file without sharing.
+    {
+        TFileStream Holder = TFileStream::Open(Name, TFileAccess::Read, TShareMode::DenyNone);
+        TBytes Buffer(Old.size());
+        EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+                  "Cannot open file " + Name);
+        EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
+                  "Cannot create file " + Name);
+    }
+    EXPECT_EQ(FileBytes(Name), OldFile);
+    EXPECT_EQ(FolderEntries(), QStringList{"held.chk"});
+
+    // Released, the same calls succeed.
+    WriteWithCheckSum(Name, New.data(), New.size());
+    EXPECT_EQ(ReadBack(Name, New.size()), New);
+}
+
+TEST_F(ChecksumFile, AFileCannotBeCreatedUnderARegularFile)
+{
+    PutFile(Path("plain"), {0x01});
+    const QString Name = Path("plain/inside.chk");
+    const TBytes Data = Letters('a', 'd');
+    EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, Data.data(), Data.size()); }),
+              "Cannot create file " + Name);
+    EXPECT_EQ(FileBytes(Path("plain")), TBytes{0x01});
+    EXPECT_EQ(FolderEntries(), QStringList{"plain"});
+}
+
+TEST_F(ChecksumFile, AReadOnlyFolderKeepsItsExistingFile)
+{
+    const TBytes Old = Letters('a', 'h');
+    const QString Name = Path("kept.chk");
+    WriteWithCheckSum(Name, Old.data(), Old.size());
+    const TBytes OldFile = FileBytes(Name);
+    ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::ExeOwner));
+    // A user that may override permissions, as root may, writes regardless.
+    QFile Probe(Path("probe"));
+    const bool Writable = Probe.open(QIODevice::WriteOnly);
+    Probe.remove();
+    if (Writable) {
+        QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        GTEST_SKIP() << "this user can write into a read-only folder";
+    }
+    const TBytes New = Letters('i', 'p');
+    const QString Message = MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); });
+    QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(Message, "Cannot create file " + Name);
+    EXPECT_EQ(FileBytes(Name), OldFile);
+    EXPECT_EQ(FolderEntries(), QStringList{"kept.chk"});
+}
+
+// A file size limit binds every user, root too: the write stops part way.
+TEST_F(ChecksumFile, AFailedWriteLeavesThePreviousFileAsItWas)
+{
+    const TBytes Old = Letters('a', 'h');
+    const QString Name = Path("limited.chk");
+    WriteWithCheckSum(Name, Old.data(), Old.size());
+    const TBytes OldFile = FileBytes(Name);
+
+    rlimit Saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &Saved), 0);
+    rlimit Limited = Saved;
+    Limited.rlim_cur = 1024;
+    const auto SavedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &Limited), 0);
+    const TBytes New = RandomBytes(4096, 9);
+    const QString Message = MessageOf<EWriteError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); });
+    setrlimit(RLIMIT_FSIZE, &Saved);
+    std::signal(SIGXFSZ, SavedHandler);
+
+    EXPECT_EQ(Message, "Stream write error");
+    EXPECT_EQ(FileBytes(Name), OldFile);
+    EXPECT_EQ(FolderEntries(), QStringList{"limited.chk"});
+}
+
+} // namespace
