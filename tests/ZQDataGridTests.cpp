@@ -385,6 +385,8 @@ TEST(GridDataDetaching, AGridDetachingItselfWhileToldIsRemovedAndTheGridsAfterIt
 
     Source.Insert(4);
     EXPECT_EQ(A->Data(), nullptr);
+    EXPECT_EQ(A->RowCount(), 2);
+    EXPECT_EQ(A->Row(), 1);
     EXPECT_EQ(B->DataRow(), 4);
     EXPECT_EQ(C->DataRow(), 4);
 
