@@ -30,4 +30,6 @@ ZQ_DECLARE_EXCEPTION(EFOpenError, EStreamError)
 ZQ_DECLARE_EXCEPTION(EReadError, EStreamError)
 ZQ_DECLARE_EXCEPTION(EWriteError, EStreamError)
 ZQ_DECLARE_EXCEPTION(ERangeError, Exception)
+ZQ_DECLARE_EXCEPTION(EConvertError, Exception)
+ZQ_DECLARE_EXCEPTION(EListError, Exception)
 

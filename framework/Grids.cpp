@@ -463,6 +463,9 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
         return;
     if (!SelectCell(ACol, ARow))
         return;
+    // A handler of SelectCell may have shrunk the grid under the cell.
+    if (ACol >= FColCount || ARow >= FRowCount)
+        return;
     HideEditor();
     InvalidateSelection();
     FCurrent = {ACol, ARow};

@@ -44,5 +44,7 @@ enum TFrameworkString : unsigned {
     SFixedColTooBig = 65421,
     SFixedRowTooBig = 65422,
     SIndexOutOfRange = 65423,
+    SAssignError = 65430,
+    SListIndexError = 65431,
 };
 QString FrameworkString(TFrameworkString Id);
