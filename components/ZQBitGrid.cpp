@@ -290,7 +290,8 @@ void Register()
 {
     RegisterComponents(QString::fromLatin1(PalettePage),
                        {QStringLiteral("ZQ::TZQBitGrid"), QStringLiteral("components/ZQBitGrid.h"),
-                        [](QWidget* Parent) -> QWidget* { return new TZQBitGrid(Parent); }});
+                        [](QWidget* Parent) -> QWidget* { return new TZQBitGrid(Parent); },
+                        QStringLiteral("Shows data words bit by bit and lets the user set, clear and invert bits")});
 }
 
 } // namespace ZQ

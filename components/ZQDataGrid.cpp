@@ -1,5 +1,9 @@
 #include "components/ZQDataGrid.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "framework/Registry.h"
 
 #include <algorithm>
@@ -156,6 +160,51 @@ void TZQDataGrid::Loaded()
     TCustomGrid::Loaded();
     for (int I = 0; I < FColumns->Count(); ++I)
         SetColWidths(I, FColumns->GetItem(I)->GetWidth());
+}
+
+QString TZQDataGrid::ColumnList() const
+{
+    QJsonArray List;
+    for (int I = 0; I < FColumns->Count(); ++I) {
+        const TZQDataGridColumn* Column = FColumns->GetItem(I);
+        QJsonObject Item;
+        if (!Column->Title().isEmpty())
+            Item.insert(QStringLiteral("Title"), Column->Title());
+        if (Column->TitleAlignment() != taLeftJustify)
+            Item.insert(QStringLiteral("TitleAlignment"), int(Column->TitleAlignment()));
+        if (Column->DataAlignment() != taLeftJustify)
+            Item.insert(QStringLiteral("DataAlignment"), int(Column->DataAlignment()));
+        if (Column->DataIndex() != -1)
+            Item.insert(QStringLiteral("DataIndex"), Column->DataIndex());
+        if (Column->GetWidth() != 0)
+            Item.insert(QStringLiteral("Width"), Column->GetWidth());
+        List.append(Item);
+    }
+    return QString::fromUtf8(QJsonDocument(List).toJson(QJsonDocument::Compact));
+}
+
+void TZQDataGrid::SetColumnList(const QString& Value)
+{
+    const QJsonArray List = QJsonDocument::fromJson(Value.toUtf8()).array();
+    TZQDataGridColumns Streamed(nullptr);
+    QList<int> Widths;
+    for (const QJsonValue& Entry : List) {
+        const QJsonObject Item = Entry.toObject();
+        TZQDataGridColumn* Column = Streamed.Add();
+        Column->SetTitle(Item.value(QStringLiteral("Title")).toString());
+        Column->SetTitleAlignment(TAlignment(std::clamp(Item.value(QStringLiteral("TitleAlignment")).toInt(), 0, 2)));
+        Column->SetDataAlignment(TAlignment(std::clamp(Item.value(QStringLiteral("DataAlignment")).toInt(), 0, 2)));
+        Column->SetDataIndex(Item.value(QStringLiteral("DataIndex")).toInt(-1));
+        Widths.append(Item.value(QStringLiteral("Width")).toInt(0));
+    }
+    // As a grid read from a form: the columns' own widths are ignored while loading, the grid's
+    // widths apply, and Loaded hands them back to the columns.
+    BeginLoading();
+    SetColumns(&Streamed);
+    for (int I = 0; I < Widths.size() && I < ColCount(); ++I)
+        if (Widths[I] > 0)
+            SetColWidths(I, Widths[I]);
+    Loaded();
 }
 
 void TZQDataGrid::SetData(TZQGridData* Value)
@@ -384,5 +433,6 @@ void TZQDataGridColumns::Update(TCollectionItem* Item)
 void Register()
 {
     RegisterComponents(QStringLiteral("ZQ"), {QStringLiteral("TZQDataGrid"), QStringLiteral("components/ZQDataGrid.h"),
-                                              [](QWidget* Parent) -> QWidget* { return new TZQDataGrid(Parent); }});
+                                              [](QWidget* Parent) -> QWidget* { return new TZQDataGrid(Parent); },
+                                              QStringLiteral("Shows the records of a shared data source in titled columns")});
 }

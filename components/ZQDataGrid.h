@@ -67,7 +67,9 @@ private:
 // current, and repaints only what a change can show.
 class TZQDataGrid : public TCustomGrid {
     Q_OBJECT
-    Q_PROPERTY(TZQDataGridColumns* Columns READ Columns WRITE SetColumns)
+    Q_PROPERTY(TZQDataGridColumns* Columns READ Columns WRITE SetColumns DESIGNABLE false STORED false)
+    // The columns as a form description stores them (JSON); reading them is a load of the grid.
+    Q_PROPERTY(QString ColumnList READ ColumnList WRITE SetColumnList)
     Q_PROPERTY(bool FollowNewRecords READ FollowNewRecords WRITE SetFollowNewRecords)
     Q_PROPERTY(int FixedRows READ FixedRows WRITE SetFixedRows)
     Q_PROPERTY(TGridOptions Options READ Options WRITE SetOptions)
@@ -99,6 +101,8 @@ public:
     void SetDataRow(int Value);
     TZQDataGridColumns* Columns() const { return FColumns; }
     void SetColumns(TZQDataGridColumns* Value);
+    QString ColumnList() const;
+    void SetColumnList(const QString& Value);
     bool FollowNewRecords() const { return FFollowNewRecords; }
     void SetFollowNewRecords(bool Value) { FFollowNewRecords = Value; }
     // The rows below the fixed ones are the grid's to count, so it recounts them.

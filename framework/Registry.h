@@ -13,6 +13,7 @@ struct TComponentClass {
     QString ClassName;
     QString IncludeFile;
     std::function<QWidget*(QWidget* Parent)> Create;
+    QString Description = {};
 };
 
 struct TRegisteredComponent {
