@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QWidget>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPluginLoader>
+#include <QUiLoader>
+#include <QtUiPlugin/QDesignerCustomWidgetCollectionInterface>
+
+#include <memory>
+
+// The plugin as Designer would load it, but without a running Designer.
+class DesignerPlugin : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Loader.setFileName(QStringLiteral(ZQ_DESIGNER_PLUGIN));
+        ASSERT_TRUE(Loader.load()) << Loader.errorString().toStdString();
+        Collection = qobject_cast<QDesignerCustomWidgetCollectionInterface*>(Loader.instance());
+        ASSERT_NE(Collection, nullptr);
+    }
+    QDesignerCustomWidgetInterface* Find(const QString& Name) const
+    {
+        for (QDesignerCustomWidgetInterface* Widget : Collection->customWidgets())
+            if (Widget->name() == Name)
+                return Widget;
+        return nullptr;
+    }
+
+    QPluginLoader Loader;
+    QDesignerCustomWidgetCollectionInterface* Collection = nullptr;
+};
+
+TEST_F(DesignerPlugin, OffersBothGridsOnThePageZQ)
+{
+    ASSERT_EQ(Collection->customWidgets().size(), 2);
+    for (const QString& Name : {QStringLiteral("ZQ::TZQBitGrid"), QStringLiteral("TZQDataGrid")}) {
+        QDesignerCustomWidgetInterface* Widget = Find(Name);
+        ASSERT_NE(Widget, nullptr) << Name.toStdString();
+        EXPECT_EQ(Widget->group(), "ZQ");
+        EXPECT_FALSE(Widget->toolTip().isEmpty());
+        EXPECT_FALSE(Widget->icon().isNull());
+        EXPECT_TRUE(Widget->domXml().contains("class=\"" + Name + "\""));
+        EXPECT_TRUE(Widget->includeFile().startsWith("components/"));
+        std::unique_ptr<QWidget> Made(Widget->createWidget(nullptr));
+        ASSERT_NE(Made, nullptr);
+        EXPECT_EQ(QString::fromLatin1(Made->metaObject()->className()), Name);
+    }
+}
+
+TEST_F(DesignerPlugin, AFormFileSetsPropertiesAndColumns)
+{
+    QUiLoader Ui;
+    Ui.clearPluginPaths();
+    Ui.addPluginPath(QStringLiteral(ZQ_PLUGIN_FOLDER));
+    QFile File(QStringLiteral(ZQ_TEST_FORM));
+    ASSERT_TRUE(File.open(QIODevice::ReadOnly));
+    std::unique_ptr<QWidget> Form(Ui.load(&File));
+    ASSERT_NE(Form, nullptr) << Ui.errorString().toStdString();
+
+    // The widgets come from the plugin's own copy of the library, so they are asked through Qt's
+    // meta-object system, as Designer asks them.
+    QWidget* Bits = Form->findChild<QWidget*>("BitGrid");
+    ASSERT_NE(Bits, nullptr);
+    EXPECT_STREQ(Bits->metaObject()->className(), "ZQ::TZQBitGrid");
+    EXPECT_EQ(Bits->property("DataCols").toInt(), 16);
+    EXPECT_EQ(Bits->property("DataRows").toInt(), 4);
+    EXPECT_EQ(Bits->property("Text1").toString(), "X");
+    EXPECT_EQ(Bits->property("Text0").toString(), "0");
+    EXPECT_EQ(Bits->property("WordAddressTitleOffset").toInt(), 256);
+
+    QWidget* Data = Form->findChild<QWidget*>("DataGrid");
+    ASSERT_NE(Data, nullptr);
+    EXPECT_STREQ(Data->metaObject()->className(), "TZQDataGrid");
+    EXPECT_TRUE(Data->property("FollowNewRecords").toBool());
+    EXPECT_EQ(Data->property("ColWidthList").toString(), "40 150 90");
+    const QJsonArray Columns = QJsonDocument::fromJson(Data->property("ColumnList").toString().toUtf8()).array();
+    ASSERT_EQ(Columns.size(), 3);
+    EXPECT_EQ(Columns[1].toObject().value("Title").toString(), "Name");
+    EXPECT_EQ(Columns[2].toObject().value("TitleAlignment").toInt(), 2);
+    EXPECT_EQ(Columns[0].toObject().value("DataAlignment").toInt(), 1);
+    EXPECT_EQ(Columns[2].toObject().value("DataIndex").toInt(), 2);
+    // The columns report the grid's widths, which the form set while the grid was loading.
+    EXPECT_EQ(Columns[1].toObject().value("Width").toInt(), 150);
+}
