@@ -103,6 +103,15 @@ std::unique_ptr<TZQDataGrid> ShownGrid(int ClientWidth = 320, int ClientHeight =
     return Grid;
 }
 
+// A shown grid attached to the source whose new records become current.
+std::unique_ptr<TZQDataGrid> FollowingGrid(TZQGridData& Source)
+{
+    auto Grid = ShownGrid();
+    Grid->SetData(&Source);
+    Grid->SetFollowNewRecords(true);
+    return Grid;
+}
+
 // Appends columns each showing the datum of its own index, titled T and the index.
 void AddColumns(TZQDataGrid& Grid, int Count)
 {
@@ -372,13 +381,9 @@ TEST(GridDataDetaching, AGridDetachingItselfWhileToldIsRemovedAndTheGridsAfterIt
 {
     TListSource Source;
     Source.Fill(10);
-    auto A = ShownGrid();
-    auto B = ShownGrid();
-    auto C = ShownGrid();
-    for (TZQDataGrid* Grid : {A.get(), B.get(), C.get()}) {
-        Grid->SetData(&Source);
-        Grid->SetFollowNewRecords(true);
-    }
+    auto A = FollowingGrid(Source);
+    auto B = FollowingGrid(Source);
+    auto C = FollowingGrid(Source);
     THandler Handler;
     Handler.OnSelect = [&](QObject*, int, int, bool&) { A->SetData(nullptr); };
     Handler.Attach(*A);
@@ -481,13 +486,9 @@ TEST(GridDataDetaching, AHandlerFailingWhileItsGridIsToldReachesTheSourcesCaller
 {
     TListSource Source;
     Source.Fill(3);
-    auto A = ShownGrid();
-    auto B = ShownGrid();
-    auto C = ShownGrid();
-    for (TZQDataGrid* Grid : {A.get(), B.get(), C.get()}) {
-        Grid->SetData(&Source);
-        Grid->SetFollowNewRecords(true);
-    }
+    auto A = FollowingGrid(Source);
+    auto B = FollowingGrid(Source);
+    auto C = FollowingGrid(Source);
     THandler Leaving;
     Leaving.OnSelect = [&](QObject*, int, int, bool&) { A->SetData(nullptr); };
     Leaving.Attach(*A);
