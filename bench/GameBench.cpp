@@ -5,6 +5,8 @@
 #include "game/ZorvikFrm.h"
 #include "scores/BestScoresFrm.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QTimer>
@@ -30,19 +32,6 @@ void StartGame()
     Form->Timer->stop(); // the benchmark drives the game itself
     ShowChanges();
 }
-
-// Counts paint events of the glass, to show that each iteration really paints.
-class TPaintCounter : public QObject {
-public:
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* Event) override
-    {
-        Paints += Event->type() == QEvent::Paint;
-        return false;
-    }
-};
 
 void BM_MovePiece(benchmark::State& State)
 {

@@ -4,6 +4,8 @@
 #include "components/ZQDataGrid.h"
 #include "framework/Application.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QAbstractTableModel>
@@ -88,19 +90,6 @@ public:
 
 private:
     int FCount;
-};
-
-// Counts the paint events of a widget, to show that each step really paints.
-class TPaintCounter : public QObject {
-public:
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* Event) override
-    {
-        Paints += Event->type() == QEvent::Paint;
-        return false;
-    }
 };
 
 // Lets the windows paint what was asked and hand it to the screen.

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "framework/Collections.h"
 #include "framework/Exceptions.h"
 
@@ -63,16 +64,6 @@ TRecordingCollection* Filled(TRecordingCollection& Collection, const QStringList
         static_cast<TNamedItem*>(Collection.Add())->SetName(Name);
     Collection.Updates.clear();
     return &Collection;
-}
-
-QString MessageOf(const std::function<void()>& Action)
-{
-    try {
-        Action();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return QString();
 }
 
 } // namespace

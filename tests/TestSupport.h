@@ -1,10 +1,13 @@
 #pragma once
 
 #include "framework/Application.h"
+#include "framework/Exceptions.h"
 
 #include <QColor>
 #include <QImage>
 #include <QStringList>
+
+#include <functional>
 
 // Collects what the exception display would show, instead of a modal box.
 class TShownExceptions {
@@ -25,4 +28,15 @@ public:
 inline QRgb PixelAt(const QImage& Image, int X, int Y)
 {
     return Image.pixel(X, Y) & 0xFFFFFFu;
+}
+
+// The message of the framework exception an action raises; empty when it raises none.
+inline QString MessageOf(const std::function<void()>& Action)
+{
+    try {
+        Action();
+    } catch (const Exception& E) {
+        return E.Message();
+    }
+    return QString();
 }

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "components/ZQDataGrid.h"
 #include "framework/Registry.h"
 
@@ -222,16 +223,6 @@ public:
         Grid.OnDrawCell = TDrawCellEvent(this, &THandler::DrawCell);
     }
 };
-
-QString MessageOf(const std::function<void()>& Action)
-{
-    try {
-        Action();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return QString();
-}
 
 } // namespace
 
