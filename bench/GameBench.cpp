@@ -18,9 +18,11 @@ namespace {
 
 TZorvikForm* Form = nullptr;
 
-// Lets the window paint what was asked and hand it to the screen.
+// Lets the window paint what was asked and hand it to the screen: as the event loop does, in
+// two turns, since what one turn posts is delivered in the next.
 void ShowChanges()
 {
+    QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents();
 }
 

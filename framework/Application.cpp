@@ -2,7 +2,12 @@
 
 #include "framework/Exceptions.h"
 
+#include "framework/StringTable.h"
+
+#include <QHash>
 #include <QMessageBox>
+#include <QMetaObject>
+#include <QPointer>
 
 namespace {
 
@@ -25,6 +30,31 @@ QString MessageOf(const std::exception& E)
     if (auto* Own = dynamic_cast<const Exception*>(&E))
         return Own->Message();
     return QString::fromUtf8(E.what());
+}
+
+// The message of the exception in flight; one from outside the family gets a text of ours.
+QString MessageInFlight()
+{
+    try {
+        throw;
+    } catch (const std::exception& E) {
+        const QString Message = MessageOf(E);
+        return Message.isEmpty() ? FrameworkString(SUnknownException) : Message;
+    } catch (...) {
+        return FrameworkString(SUnknownException);
+    }
+}
+
+// The last failure of each widget whose last paint failed, forgotten when the widget goes.
+struct TPaintFailure {
+    QString Message;
+    QMetaObject::Connection Watch;
+};
+
+QHash<QObject*, TPaintFailure>& PaintFailures()
+{
+    static QHash<QObject*, TPaintFailure> Failures;
+    return Failures;
 }
 
 } // namespace
@@ -73,11 +103,36 @@ void ShowException(const std::exception& E)
 
 void HandleException()
 {
-    try {
-        throw;
-    } catch (const std::exception& E) {
-        ShowException(E);
-    } catch (...) {
-        ShowException(Exception(QString()));
+    CurrentDisplay()(TApplication::Title(), ExceptionDisplayText(MessageInFlight()));
+}
+
+void HandlePaintException(QObject* Painter)
+{
+    const QString Message = MessageInFlight();
+    QHash<QObject*, TPaintFailure>& Failures = PaintFailures();
+    const auto Known = Failures.find(Painter);
+    if (Known != Failures.end()) {
+        if (Known->Message == Message)
+            return;
+        Known->Message = Message;
+    } else {
+        Failures.insert(Painter, {Message, QObject::connect(Painter, &QObject::destroyed, [Painter] {
+                                      PaintFailures().remove(Painter);
+                                  })});
     }
+    QMetaObject::invokeMethod(
+        qApp, [Message] { CurrentDisplay()(TApplication::Title(), ExceptionDisplayText(Message)); },
+        Qt::QueuedConnection);
+}
+
+void PaintSucceeded(QObject* Painter)
+{
+    QHash<QObject*, TPaintFailure>& Failures = PaintFailures();
+    if (Failures.isEmpty())
+        return;
+    const auto Known = Failures.find(Painter);
+    if (Known == Failures.end())
+        return;
+    QObject::disconnect(Known->Watch);
+    Failures.erase(Known);
 }

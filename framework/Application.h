@@ -40,3 +40,23 @@ void Guarded(F&& Handler) noexcept
         HandleException();
     }
 }
+
+// Takes the exception in flight, raised while Painter painted, and shows it once the paint has
+// returned: a modal box must not run inside a paint event. A paint of the same widget that fails
+// again with the same message is not shown again until one of its paints has succeeded, so a
+// failure that every repaint repeats gives one box. Call only inside a catch block.
+void HandlePaintException(QObject* Painter);
+// Tells that a paint of Painter succeeded.
+void PaintSucceeded(QObject* Painter);
+
+// Guarded, for a paint handler of Painter.
+template <typename F>
+void GuardedPaint(QObject* Painter, F&& Handler) noexcept
+{
+    try {
+        Handler();
+        PaintSucceeded(Painter);
+    } catch (...) {
+        HandlePaintException(Painter);
+    }
+}

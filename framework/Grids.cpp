@@ -800,7 +800,7 @@ void TCustomGrid::paintEvent(QPaintEvent* Event)
     const bool Focused = hasFocus();
     const QPalette& Colors = palette();
     FCanvas.Painter = &Painter;
-    Guarded([&] {
+    GuardedPaint(this, [&] {
         for (const TSpan& Row : Rows)
             for (const TSpan& Col : Cols) {
                 const QRect Rect(Col.Start, Row.Start, Col.Size, Row.Size);

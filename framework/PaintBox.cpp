@@ -4,6 +4,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWindow>
 
 TPaintBox::TPaintBox(QWidget* Parent)
     : QWidget(Parent), FCanvas(FImage, [this](const QRect& Rect) { Changed(Rect); })
@@ -14,6 +15,8 @@ TPaintBox::TPaintBox(QWidget* Parent)
 void TPaintBox::Invalidate()
 {
     FInvalid = true;
+    FAsked = QRect();
+    FDrawn = QRect();
     if (OnUpdateRect)
         OnUpdateRect(rect());
     update();
@@ -32,7 +35,25 @@ void TPaintBox::Changed(const QRect& Rect)
         return;
     if (OnUpdateRect)
         OnUpdateRect(Rect);
-    update(Rect);
+    if (FInvalid)
+        return;
+    // A move draws a piece away and again: the first change asks Qt for a paint, the others
+    // join it as one rectangle just before the window paints.
+    if (FAsked.isEmpty()) {
+        FAsked = Rect;
+        update(Rect);
+    } else if (!FAsked.contains(Rect)) {
+        FDrawn |= Rect;
+    }
+}
+
+void TPaintBox::ShowDrawn()
+{
+    if (FDrawn.isEmpty())
+        return;
+    FAsked |= FDrawn;
+    FDrawn = QRect();
+    update(FAsked);
 }
 
 TCanvas& TPaintBox::Canvas()
@@ -55,16 +76,61 @@ void TPaintBox::resizeEvent(QResizeEvent*)
     FitPicture();
 }
 
+void TPaintBox::Watch(QObject*& Watched, QObject* Object)
+{
+    if (Object == Watched)
+        return;
+    if (Watched)
+        Watched->removeEventFilter(this);
+    Watched = Object;
+    if (!Object)
+        return;
+    Object->installEventFilter(this);
+    connect(Object, &QObject::destroyed, this, [this, Object] {
+        if (FWatchedWindow == Object)
+            FWatchedWindow = nullptr;
+        if (FWatchedTopLevel == Object)
+            FWatchedTopLevel = nullptr;
+    });
+}
+
+void TPaintBox::showEvent(QShowEvent*)
+{
+    // The window paints its widgets on an update request, to either the widget or its window.
+    // A window restored or uncovered is exposed again, and may show what its backing store
+    // holds without any paint event: the picture must be drawn anew then too.
+    Watch(FWatchedTopLevel, window());
+    Watch(FWatchedWindow, window()->windowHandle());
+    Invalidate();
+}
+
+bool TPaintBox::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Event->type() == QEvent::UpdateRequest)
+        ShowDrawn();
+    else if (Watched == FWatchedWindow && Event->type() == QEvent::Expose && isVisible())
+        Invalidate();
+    return false;
+}
+
 void TPaintBox::paintEvent(QPaintEvent* Event)
 {
     FitPicture();
+    // A paint reaching beyond what was asked is the window system's: draw the whole picture.
+    if (!FAsked.contains(Event->region().boundingRect()))
+        FInvalid = true;
+    FAsked = QRect();
     if (FInvalid) {
         FInvalid = false;
+        FDrawn = QRect();
         FPainting = true;
-        Guarded([this] { emit Paint(this); });
+        GuardedPaint(this, [this] { emit Paint(this); });
         FPainting = false;
     }
     QPainter Painter(this);
     for (const QRect& Rect : Event->region())
         Painter.drawImage(Rect, FImage, Rect);
+    // Drawn after the window's update request had passed: shown at the next paint.
+    if (!FDrawn.isEmpty())
+        ShowDrawn();
 }

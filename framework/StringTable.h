@@ -46,5 +46,6 @@ enum TFrameworkString : unsigned {
     SIndexOutOfRange = 65423,
     SAssignError = 65430,
     SListIndexError = 65431,
+    SUnknownException = 65440,
 };
 QString FrameworkString(TFrameworkString Id);
