@@ -9,6 +9,7 @@ int main(int Argc, char** Argv)
         try {
             new TZorvikForm;
             BestScoresForm = new TBestScoresForm(ZorvikForm);
+            BestScoresForm->SetStateBlock(&ZorvikForm->StateBlock());
             ZorvikForm->show();
             Application.exec();
         } catch (...) {

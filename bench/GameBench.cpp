@@ -108,6 +108,7 @@ int main(int Argc, char** Argv)
     TApplication Application(Argc, Argv);
     Form = new TZorvikForm;
     BestScoresForm = new TBestScoresForm(Form);
+    BestScoresForm->SetStateBlock(&Form->StateBlock());
     Form->show();
     // The window must be exposed before anything reaches the screen.
     while (!Form->windowHandle() || !Form->windowHandle()->isExposed())

@@ -52,8 +52,10 @@ int RunChild(int Argc, char** Argv, const char* Kind)
     TApplication Application(Argc, Argv);
     QWidget* Window;
     if (std::strcmp(Kind, "game") == 0) {
-        Window = new TZorvikForm;
-        BestScoresForm = new TBestScoresForm(Window);
+        auto* Game = new TZorvikForm;
+        BestScoresForm = new TBestScoresForm(Game);
+        BestScoresForm->SetStateBlock(&Game->StateBlock());
+        Window = Game;
     } else {
         Window = new QWidget;
         Window->setFixedSize(405, 432);

@@ -16,8 +16,12 @@ void TGlyphButton::SetHint(const QString& Hint)
 
 void TGlyphButton::ApplyHint()
 {
-    if (!FHint.isEmpty())
-        setToolTip(FHint);
+    // The button's own hint, else its action's; none gives no tooltip, not the one Qt makes up
+    // from the action's text.
+    QString Shown = FHint;
+    if (Shown.isEmpty() && defaultAction())
+        Shown = defaultAction()->property("Hint").toString();
+    setToolTip(Shown);
 }
 
 void TGlyphButton::LinkAction()

@@ -6,7 +6,7 @@
 class QAction;
 
 // A button linked to an action by name: it takes the action's enabled state, glyph and
-// caption, and the action's hint when it has none of its own.
+// caption, and the action's hint (its "Hint" property) when it has none of its own.
 class TGlyphButton : public QToolButton {
     Q_OBJECT
     Q_PROPERTY(QString Action READ Action WRITE SetAction)

@@ -10,9 +10,9 @@
 #include "framework/Shell.h"
 #include "framework/VirtualKeys.h"
 #include "scores/BestScoresFrm.h"
-#include "ui_ZorvikFrm.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QTimer>
 
 TZorvikForm* ZorvikForm = nullptr;
@@ -26,28 +26,10 @@ QString TitleText;
 
 } // namespace
 
-TZorvikForm::TZorvikForm(QWidget* Parent) : TForm(Parent), FUi(new Ui::ZorvikForm)
+TZorvikForm::TZorvikForm(QWidget* Parent) : TForm(Parent)
 {
-    ZorvikForm = this;
-    GameState = &FStateBlock;
-    FUi->setupUi(this);
-    pbGlass = FUi->pbGlass;
-    Panel = FUi->Panel;
-    btnPlay = FUi->btnPlay;
-    btnPause = FUi->btnPause;
-    btnStop = FUi->btnStop;
-    aPlay = FUi->aPlay;
-    aPause = FUi->aPause;
-    aStop = FUi->aStop;
-    lblScore = FUi->lblScore;
-    btnBestScores = FUi->btnBestScores;
-    pbNext = FUi->pbNext;
-    lblRows = FUi->lblRows;
-    lblSpeed = FUi->lblSpeed;
-    lblMailTo = FUi->lblMailTo;
-    lblOpenWeb = FUi->lblOpenWeb;
-    aBestScores = FUi->aBestScores;
-    btnReadMe = FUi->btnReadMe;
+    ::ZorvikForm = this;
+    setupUi(this);
     Loaded();
 
     // A timer and the application's events are not widgets, so the description cannot hold them.
@@ -78,11 +60,7 @@ TZorvikForm::TZorvikForm(QWidget* Parent) : TForm(Parent), FUi(new Ui::ZorvikFor
     FStepLength = InitialStepLength;
 }
 
-TZorvikForm::~TZorvikForm()
-{
-    if (GameState == &FStateBlock)
-        GameState = nullptr;
-}
+TZorvikForm::~TZorvikForm() = default;
 
 void TZorvikForm::ShowCaption(const QString& Suffix)
 {
@@ -255,7 +233,12 @@ void TZorvikForm::pbNextPaint(QObject*)
 void TZorvikForm::URLLabelClick()
 {
     Guarded([this] {
-        if (auto* Control = qobject_cast<QWidget*>(sender()))
-            ShellOpen(Control->toolTip());
+        auto* Control = qobject_cast<QWidget*>(sender());
+        if (!Control)
+            return;
+        // The read-me page is named relative to the current folder; a game started from
+        // elsewhere finds it beside the executable, or in the data folder it was installed with.
+        const QString Programs = QCoreApplication::applicationDirPath();
+        ShellOpen(ShellUrl(Control->toolTip(), {Programs, Programs + QStringLiteral("/../share/zorvik")}));
     });
 }

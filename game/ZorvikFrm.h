@@ -4,20 +4,13 @@
 #include "framework/Form.h"
 #include "game/Pieces.h"
 #include "scores/BestScores.h"
+#include "ui_ZorvikFrm.h"
 
 #include <array>
 #include <cstdint>
-#include <memory>
 
-namespace Ui { class ZorvikForm; }
-class QAction;
-class QFrame;
-class QLabel;
 class QTimer;
 class TApplicationEvents;
-class TGlyphButton;
-class TLabel;
-class TPaintBox;
 
 constexpr int GlassCols = 16;
 constexpr int GlassRows = 27;
@@ -36,33 +29,16 @@ constexpr std::array<TColor, 2> CellColors = {EmptyCellColor, FilledCellColor};
 
 // The main window with the game: the glass, the falling and the next piece, the counters,
 // and the controls that turn keys, buttons and timer ticks into moves.
-class TZorvikForm : public TForm {
+class TZorvikForm : public TForm, public Ui::ZorvikForm {
     Q_OBJECT
 
 public:
     explicit TZorvikForm(QWidget* Parent = nullptr);
     ~TZorvikForm() override;
 
-    // Components from the window description.
+    // Not widgets, so the window description cannot hold them: made by the constructor.
     QTimer* Timer;
-    TPaintBox* pbGlass;
-    QFrame* Panel;
     TApplicationEvents* ApplicationEvents;
-    TGlyphButton* btnPlay;
-    TGlyphButton* btnPause;
-    TGlyphButton* btnStop;
-    QAction* aPlay;
-    QAction* aPause;
-    QAction* aStop;
-    QLabel* lblScore;
-    TGlyphButton* btnBestScores;
-    TPaintBox* pbNext;
-    QLabel* lblRows;
-    QLabel* lblSpeed;
-    TLabel* lblMailTo;
-    TLabel* lblOpenWeb;
-    QAction* aBestScores;
-    TGlyphButton* btnReadMe;
 
     // The rules.
     void NewGame();
@@ -128,8 +104,6 @@ private:
     void DrawGlassCell(int Col, int Row);
     void ShowCaption(const QString& Suffix);
 
-    std::unique_ptr<Ui::ZorvikForm> FUi;
-
     bool FRunning = false;
     bool FPaused = false;
 
@@ -151,6 +125,8 @@ private:
     TStateBlock FStateBlock{};
 
 public:
+    // The best-scores dialog shows and changes its table.
+    TStateBlock& StateBlock() { return FStateBlock; }
     const TStateBlock& StateBlock() const { return FStateBlock; }
 };
 

@@ -7,11 +7,22 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <cstring>
 
 namespace {
 QString StateFileNameOverride;
+
+// Whether the player may write the file, or create it when it is missing.
+bool CanWrite(const QString& FileName)
+{
+    const QFileInfo Info(FileName);
+    if (Info.exists())
+        return Info.isWritable();
+    QTemporaryFile Probe(Info.absolutePath() + QStringLiteral("/XXXXXX.tmp"));
+    return Probe.open();
+}
 } // namespace
 
 QString StateFileName()
@@ -19,11 +30,21 @@ QString StateFileName()
     if (!StateFileNameOverride.isEmpty())
         return StateFileNameOverride;
 #ifdef ZORVIK_STATE_IN_APP_DATA
-    // An installed game cannot write beside its executable: the player's data folder holds the file.
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Zorvik.dat");
+    constexpr bool InDataFolder = true;
 #else
-    return StateFileNameFor(QCoreApplication::applicationFilePath());
+    constexpr bool InDataFolder = false;
 #endif
+    // Decided once, so that the state is saved where it was loaded from.
+    static const QString Name = ChooseStateFileName(QCoreApplication::applicationFilePath(), InDataFolder);
+    return Name;
+}
+
+QString ChooseStateFileName(const QString& ExecutablePath, bool InDataFolder)
+{
+    const QString Beside = StateFileNameFor(ExecutablePath);
+    if (!InDataFolder && CanWrite(Beside))
+        return Beside;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/' + QFileInfo(Beside).fileName();
 }
 
 QString StateFileNameFor(const QString& ExecutablePath)
@@ -64,8 +85,9 @@ void TZorvikForm::LoadState()
 void TZorvikForm::SaveState()
 {
     const QString FileName = StateFileName();
-#ifdef ZORVIK_STATE_IN_APP_DATA
-    QDir().mkpath(QFileInfo(FileName).absolutePath());
-#endif
+    // The player's data folder may not exist yet; no other folder is made.
+    const QString Folder = QFileInfo(FileName).absolutePath();
+    if (Folder == QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+        QDir().mkpath(Folder);
     SaveStateBlock(FileName, FStateBlock);
 }

@@ -4,8 +4,12 @@
 
 #include <QString>
 
-// The state file: the executable's full path with its extension replaced by ".dat".
+// The state file: ChooseStateFileName for this executable, or what SetStateFileName set.
 QString StateFileName();
+// Beside the executable (StateFileNameFor) when the player may create or write that file, as
+// a copy run from its own folder may; otherwise, or with InDataFolder, the same file name in
+// the player's data folder.
+QString ChooseStateFileName(const QString& ExecutablePath, bool InDataFolder = false);
 // The rule for a given executable: everything from the file name's last dot on becomes ".dat".
 QString StateFileNameFor(const QString& ExecutablePath);
 // Puts the state file elsewhere (tests, tools); an empty name restores the rule above.

@@ -38,10 +38,6 @@ static_assert(offsetof(TStateBlock, FSavedTop) == 4);
 static_assert(offsetof(TStateBlock, FLastPlayerName) == 8);
 static_assert(offsetof(TStateBlock, FBestScores) == 40);
 
-// The main window's state block, which the best-scores dialog reads and changes; set by the
-// main window while it exists.
-extern TStateBlock* GameState;
-
 // A text field: the characters up to the first zero byte or the field's end, as UTF-8; bytes that
 // are not valid UTF-8 show as replacement characters.
 QString ReadNameField(const char (&Field)[NameFieldSize]);

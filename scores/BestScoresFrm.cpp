@@ -1,8 +1,7 @@
 #include "scores/BestScoresFrm.h"
 
 #include "app/Loadresstring.h"
-#include "ui_BestScoresFrm.h"
-
+#include <QHideEvent>
 #include <QLineEdit>
 #include <QLocale>
 
@@ -47,12 +46,9 @@ QString RecordText(const TBestScore& Record, int Column, int Row)
 
 } // namespace
 
-TBestScoresForm::TBestScoresForm(QWidget* Parent) : QDialog(Parent), FUi(new Ui::BestScoresForm)
+TBestScoresForm::TBestScoresForm(QWidget* Parent) : QDialog(Parent)
 {
-    FUi->setupUi(this);
-    Panel1 = FUi->Panel1;
-    Grid = FUi->Grid;
-    BitBtn1 = FUi->BitBtn1;
+    setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
@@ -65,7 +61,20 @@ TBestScoresForm::TBestScoresForm(QWidget* Parent) : QDialog(Parent), FUi(new Ui:
     setFixedSize(Grid->width(), Grid->height() + Panel1->height());
 }
 
-TBestScoresForm::~TBestScoresForm() = default;
+void TBestScoresForm::SetStateBlock(TStateBlock* Block)
+{
+    FStateBlock = Block;
+    Grid->viewport()->update();
+}
+
+void TBestScoresForm::hideEvent(QHideEvent* Event)
+{
+    QDialog::hideEvent(Event);
+    // Qt centres a dialog over its parent at every showing unless it was placed: placing it
+    // where it is now, dragged there or not, brings it back there next time.
+    if (!Event->spontaneous())
+        move(pos());
+}
 
 void TBestScoresForm::GridDrawCell(QObject*, int ACol, int ARow, const QRect& Rect, TGridDrawState)
 {
@@ -75,25 +84,26 @@ void TBestScoresForm::GridDrawCell(QObject*, int ACol, int ARow, const QRect& Re
         DrawText(Canvas, Rect, LoadResString(SFirstColumnTitle + ACol), false);
         return;
     }
-    const TBestScore& Record = GameState->FBestScores[ARow - 1];
     // Empty records too: their fill must not depend on the cell drawn before.
     Canvas.Brush.Color = Grid->Color();
-    DrawText(Canvas, Rect, RecordText(Record, ACol, ARow), ACol != NameColumn);
+    DrawText(Canvas, Rect, FStateBlock ? RecordText(FStateBlock->FBestScores[ARow - 1], ACol, ARow) : QString(),
+             ACol != NameColumn);
 }
 
 void TBestScoresForm::EnterName(TBestScore& Record)
 {
-    const int Index = int(&Record - GameState->FBestScores.data());
+    // The record is one of the shown table's; its row follows from its place there.
+    const TBestScore* First = FStateBlock->FBestScores.data();
+    const int Index = int(&Record - First);
     auto* Edit = new QLineEdit(Grid->viewport());
-    Edit->setFrame(false);
     Edit->setGeometry(Grid->CellRect(NameColumn, Index + 1));
-    Edit->setText(ReadNameField(GameState->FLastPlayerName));
+    Edit->setText(ReadNameField(FStateBlock->FLastPlayerName));
     Edit->show();
     Edit->setFocus();
     Edit->selectAll();
     exec();
     const QString Name = Edit->text();
-    WriteNameField(GameState->FLastPlayerName, Name);
+    WriteNameField(FStateBlock->FLastPlayerName, Name);
     WriteNameField(Record.Name, Name);
     delete Edit;
 }

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QLocale>
 #include <QTest>
+#include <QWindow>
 
 #include <cmath>
 #include <limits>
@@ -176,7 +177,7 @@ TEST_F(BestScoresDialog, AFirstRunShowsTitlesAndTenEmptyRanks)
 
 TEST_F(BestScoresDialog, RecordsAreShownWithTheShortDateAndTheSpecifiedPlacement)
 {
-    TStateBlock& Block = *GameState;
+    TStateBlock& Block = Form->StateBlock();
     WriteNameField(Block.FBestScores[0].Name, "Ann");
     Block.FBestScores[0].Date = StoredFromDate(QDate(2003, 6, 15));
     Block.FBestScores[0].Score = 1234;
@@ -203,7 +204,7 @@ TEST_F(BestScoresDialog, RecordsAreShownWithTheShortDateAndTheSpecifiedPlacement
 
 TEST_F(BestScoresDialog, EveryRecordRowHasTheGridColourWhateverWasDrawnBefore)
 {
-    GameState->FBestScores[0].Score = 10;
+    Form->StateBlock().FBestScores[0].Score = 10;
     BestScoresForm->Grid->SetColor(QColor(0x12, 0x34, 0x56));
     BestScoresForm->Grid->SetFixedColor(QColor(0xAB, 0xCD, 0xEF));
     BestScoresForm->show();
@@ -219,8 +220,9 @@ TEST_F(BestScoresDialog, EveryRecordRowHasTheGridColourWhateverWasDrawnBefore)
 
 TEST_F(BestScoresDialog, AGameThatEndsWithAWinningScoreAsksForTheNameOverItsRow)
 {
-    WriteNameField(GameState->FLastPlayerName, "Bea");
+    WriteNameField(Form->StateBlock().FLastPlayerName, "Bea");
     QRect EditPlace;
+    bool Framed = false;
     QString Offered;
     bool Selected = false;
     QString ShownScore;
@@ -228,6 +230,7 @@ TEST_F(BestScoresDialog, AGameThatEndsWithAWinningScoreAsksForTheNameOverItsRow)
         auto* Edit = Dialog->findChild<QLineEdit*>();
         ASSERT_NE(Edit, nullptr);
         EditPlace = Edit->geometry();
+        Framed = Edit->hasFrame();
         Offered = Edit->text();
         Selected = Edit->selectedText() == Offered;
         TGridTexts Texts(BestScoresForm->Grid);
@@ -241,13 +244,14 @@ TEST_F(BestScoresDialog, AGameThatEndsWithAWinningScoreAsksForTheNameOverItsRow)
     ASSERT_TRUE(Form->Execute(Form->aStop));
     EXPECT_EQ(Modals.Opened, 1);
     EXPECT_EQ(EditPlace, BestScoresForm->Grid->CellRect(1, 1));
+    EXPECT_TRUE(Framed);
     EXPECT_EQ(Offered, "Bea");
     EXPECT_TRUE(Selected);
     EXPECT_EQ(ShownScore, "150");
-    EXPECT_EQ(ReadNameField(GameState->FBestScores[0].Name), "Cyd");
-    EXPECT_EQ(ReadNameField(GameState->FLastPlayerName), "Cyd");
-    EXPECT_EQ(DateFromStored(GameState->FBestScores[0].Date), QDate::currentDate());
-    EXPECT_EQ(GameState->FBestScores[0].Score, 150);
+    EXPECT_EQ(ReadNameField(Form->StateBlock().FBestScores[0].Name), "Cyd");
+    EXPECT_EQ(ReadNameField(Form->StateBlock().FLastPlayerName), "Cyd");
+    EXPECT_EQ(DateFromStored(Form->StateBlock().FBestScores[0].Date), QDate::currentDate());
+    EXPECT_EQ(Form->StateBlock().FBestScores[0].Score, 150);
     EXPECT_EQ(BestScoresForm->findChild<QLineEdit*>(), nullptr);
 }
 
@@ -261,8 +265,8 @@ TEST_F(BestScoresDialog, ClosingTheEntryWithTheCloseBoxKeepsTheNameCutTo32Bytes)
     Play();
     Form->SetScore(10);
     Form->Execute(Form->aStop);
-    EXPECT_EQ(ReadNameField(GameState->FBestScores[0].Name), QString(32, u'n'));
-    EXPECT_EQ(ReadNameField(GameState->FLastPlayerName), QString(32, u'n'));
+    EXPECT_EQ(ReadNameField(Form->StateBlock().FBestScores[0].Name), QString(32, u'n'));
+    EXPECT_EQ(ReadNameField(Form->StateBlock().FLastPlayerName), QString(32, u'n'));
 
     // The next entry offers the name as it was stored.
     QString Offered;
@@ -275,8 +279,31 @@ TEST_F(BestScoresDialog, ClosingTheEntryWithTheCloseBoxKeepsTheNameCutTo32Bytes)
     Form->SetScore(20);
     Form->Execute(Form->aStop);
     EXPECT_EQ(Offered, QString(32, u'n'));
-    EXPECT_EQ(GameState->FBestScores[0].Score, 20);
-    EXPECT_EQ(GameState->FBestScores[1].Score, 10);
+    EXPECT_EQ(Form->StateBlock().FBestScores[0].Score, 20);
+    EXPECT_EQ(Form->StateBlock().FBestScores[1].Score, 10);
+}
+
+TEST_F(BestScoresDialog, IsCentredOverTheMainWindowTheFirstTimeAndLaterComesBackWhereItWasLeft)
+{
+    Form->move(100, 80);
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    BestScoresForm->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(BestScoresForm));
+    EXPECT_LE((BestScoresForm->frameGeometry().center() - Form->frameGeometry().center()).manhattanLength(), 2);
+    // Dragged by the player: the window system moves it, the program does not.
+    const QPoint Dragged(300, 250);
+    BestScoresForm->windowHandle()->setFramePosition(Dragged);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(BestScoresForm->frameGeometry().topLeft(), Dragged);
+    BestScoresForm->hide();
+    Form->move(400, 300);
+    for (int Showing = 0; Showing < 2; ++Showing) {
+        BestScoresForm->show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(BestScoresForm->frameGeometry().topLeft(), Dragged) << Showing;
+        BestScoresForm->hide();
+    }
 }
 
 TEST_F(BestScoresDialog, AScoreOfZeroOrOneThatEntersNowhereOpensNoDialog)
@@ -285,7 +312,7 @@ TEST_F(BestScoresDialog, AScoreOfZeroOrOneThatEntersNowhereOpensNoDialog)
     Form->Execute(Form->aStop);
     EXPECT_EQ(Modals.Opened, 0);
     for (int I = 0; I < BestScoreCount; ++I)
-        GameState->FBestScores[I].Score = 100;
+        Form->StateBlock().FBestScores[I].Score = 100;
     Play();
     Form->SetScore(100);
     Form->Execute(Form->aStop);
@@ -307,7 +334,7 @@ TEST_F(BestScoresDialog, TheBestScoresActionShowsTheTableOutsideARunningGame)
 TEST_F(BestScoresDialog, TheEditBoxCoversTheNameCellOfTheTenthRecord)
 {
     for (int I = 0; I < BestScoreCount; ++I)
-        GameState->FBestScores[I].Score = 1000 - 100 * I;
+        Form->StateBlock().FBestScores[I].Score = 1000 - 100 * I;
     QRect EditPlace;
     Modals.OnModal = [&](QWidget* Dialog) {
         EditPlace = Dialog->findChild<QLineEdit*>()->geometry();
@@ -316,7 +343,7 @@ TEST_F(BestScoresDialog, TheEditBoxCoversTheNameCellOfTheTenthRecord)
     Play();
     Form->SetScore(101);
     Form->Execute(Form->aStop);
-    EXPECT_EQ(GameState->FBestScores[9].Score, 101);
-    EXPECT_EQ(GameState->FBestScores[8].Score, 200);
+    EXPECT_EQ(Form->StateBlock().FBestScores[9].Score, 101);
+    EXPECT_EQ(Form->StateBlock().FBestScores[8].Score, 200);
     EXPECT_EQ(EditPlace, QRect(33, 10 * 21, 232, 20));
 }

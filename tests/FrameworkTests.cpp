@@ -4,6 +4,7 @@
 #include "framework/Canvas.h"
 #include "framework/Exceptions.h"
 #include "framework/Form.h"
+#include "framework/PaintBox.h"
 #include "framework/Shell.h"
 #include "framework/StringTable.h"
 #include "framework/VirtualKeys.h"
@@ -12,6 +13,8 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -123,6 +126,58 @@ TEST(ExceptionDisplay, AnExceptionThatReachesTheEventLoopIsShownAndTheLoopGoesOn
     EXPECT_EQ(Shown.Messages[0], "out of range.");
 }
 
+TEST(ExceptionDisplay, APaintFailureIsShownAfterThePaintOncePerBurstAndAnyThrownValueGetsAMessage)
+{
+    class TBox : public TPaintBox {
+    public:
+        bool InPaint = false;
+
+    protected:
+        void paintEvent(QPaintEvent* Event) override
+        {
+            InPaint = true;
+            TPaintBox::paintEvent(Event);
+            InPaint = false;
+        }
+    } Box;
+    QStringList Messages;
+    bool ShownInPaint = false;
+    SetExceptionDisplay([&](const QString&, const QString& Message) {
+        Messages << Message;
+        ShownInPaint = ShownInPaint || Box.InPaint;
+    });
+    int Failure = 0;
+    QObject::connect(&Box, &TPaintBox::Paint, [&] {
+        if (Failure == 1)
+            throw ERangeError("broken");
+        if (Failure == 2)
+            throw 42;
+    });
+    Box.resize(20, 20);
+    const auto PaintTimes = [&](int Times) {
+        for (int I = 0; I < Times; ++I) {
+            Box.Invalidate();
+            Box.repaint();
+        }
+        QCoreApplication::processEvents();
+    };
+    Box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Box));
+    QCoreApplication::processEvents();
+    Failure = 1;
+    PaintTimes(3);
+    EXPECT_EQ(Messages, QStringList{"broken."});
+    Failure = 0;
+    PaintTimes(1);
+    Failure = 1;
+    PaintTimes(2);
+    Failure = 2;
+    PaintTimes(2);
+    EXPECT_EQ(Messages, (QStringList{"broken.", "broken.", "An unexpected error occurred."}));
+    EXPECT_FALSE(ShownInPaint);
+    SetExceptionDisplay(nullptr);
+}
+
 TEST(StringTable, ParsesQuotedTextsKeepingBlanksAndEscapes)
 {
     const TStringTable Table = TStringTable::Parse("# comment\n"
@@ -171,6 +226,26 @@ TEST(Shell, RelativeNamesResolveAgainstTheCurrentFolderAndLinksStayAsTheyAre)
     EXPECT_EQ(ShellUrl("readme_en.htm"), QUrl::fromLocalFile(QDir::current().absoluteFilePath("readme_en.htm")));
     EXPECT_EQ(ShellUrl("https://zorvik.example/").toString(), "https://zorvik.example/");
     EXPECT_EQ(ShellUrl("mailto:a@b.example?subject=Zorvik").scheme(), "mailto");
+}
+
+TEST(Shell, AFileMissingFromTheCurrentFolderIsLookedForInTheFallbackFoldersInTurn)
+{
+    QTemporaryDir Current, First, Second;
+    const QString Previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Current.path()));
+    const auto Touch = [](const QString& Name) { QFile(Name).open(QIODevice::WriteOnly); };
+    const auto Url = [&] { return ShellUrl("page.htm", {First.path(), Second.path() + "/sub/.."}); };
+    const QUrl InCurrent = QUrl::fromLocalFile(Current.filePath("page.htm"));
+
+    EXPECT_EQ(Url(), InCurrent) << "found nowhere: the current folder's name stands";
+    Touch(Second.filePath("page.htm"));
+    EXPECT_EQ(Url(), QUrl::fromLocalFile(Second.filePath("page.htm")));
+    Touch(First.filePath("page.htm"));
+    EXPECT_EQ(Url(), QUrl::fromLocalFile(First.filePath("page.htm")));
+    Touch(Current.filePath("page.htm"));
+    EXPECT_EQ(Url(), InCurrent);
+    EXPECT_EQ(ShellUrl("https://zorvik.example/", {First.path()}).toString(), "https://zorvik.example/");
+    QDir::setCurrent(Previous);
 }
 
 namespace {

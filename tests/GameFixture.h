@@ -58,6 +58,7 @@ protected:
         SetStateFileName(StatePath());
         Form = std::make_unique<TZorvikForm>();
         BestScoresForm = new TBestScoresForm(Form.get());
+        BestScoresForm->SetStateBlock(&Form->StateBlock());
         RandSeed(12345);
     }
     void TearDown() override

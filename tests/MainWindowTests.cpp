@@ -7,8 +7,11 @@
 #include <QFrame>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QTest>
+#include <QToolTip>
 
 namespace {
 
@@ -127,6 +130,7 @@ TEST_F(Layout, ButtonsCarryTheirActionsHintsAndGlyphs)
     EXPECT_FALSE(Form->btnStop->icon().isNull());
     EXPECT_EQ(Form->btnBestScores->text(), "Best scores...");
     EXPECT_EQ(Form->btnReadMe->toolTip(), "readme_en.htm");
+    EXPECT_EQ(Form->btnBestScores->toolTip(), "") << "an action without a hint gives no tooltip";
     EXPECT_EQ(Form->aPlay->shortcut(), QKeySequence(Qt::Key_F2));
     EXPECT_EQ(Form->aPause->shortcut(), QKeySequence(Qt::Key_Escape));
     EXPECT_EQ(Form->aStop->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
@@ -136,6 +140,28 @@ TEST_F(Layout, ButtonsCarryTheirActionsHintsAndGlyphs)
     Form->aPlay->setEnabled(false);
     EXPECT_EQ(Form->btnPlay->toolTip(), "Start / continue");
     EXPECT_FALSE(Form->btnPlay->isEnabled());
+}
+
+// The links are red; their tooltips keep the tooltip colours.
+TEST_F(Layout, TheLinksRedDoesNotReachTheirTooltips)
+{
+    ShowActive();
+    const auto Reds = [](const QImage& Image) {
+        int Count = 0;
+        for (int Y = 0; Y < Image.height(); ++Y)
+            for (int X = 0; X < Image.width(); ++X)
+                Count += PixelAt(Image, X, Y) == 0xFF0000u;
+        return Count;
+    };
+    EXPECT_GT(Reds(Form->lblMailTo->grab().toImage()), 0);
+    QToolTip::showText(Form->lblMailTo->mapToGlobal(QPoint(4, 4)), Form->lblMailTo->toolTip(), Form->lblMailTo);
+    QWidget* Tip = nullptr;
+    for (QWidget* Widget : QApplication::topLevelWidgets())
+        if (Widget->inherits("QTipLabel") && Widget->isVisible())
+            Tip = Widget;
+    ASSERT_NE(Tip, nullptr);
+    EXPECT_EQ(Reds(Tip->grab().toImage()), 0);
+    QToolTip::hideText();
 }
 
 TEST_F(GameControl, TheFourStatesEnableTheActionsAndSetTheCaption)
@@ -399,6 +425,29 @@ TEST_F(Painting, ANewGameRepaintsTheWholeGlass)
     EXPECT_EQ(Updated, QRegion(Form->pbGlass->rect()));
 }
 
+// The window system asks for the glass again (uncovered, restored, shown again): the whole
+// picture is drawn, the piece that did not fit included.
+TEST_F(Painting, AFullPaintAfterAGameOverShowsThePieceThatDidNotFit)
+{
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    Play();
+    QCoreApplication::processEvents();
+    FillRow(2, {0});
+    Form->PlaceNextPiece(11, 0);
+    Form->SpawnPiece();
+    ASSERT_FALSE(Form->Running());
+    QCoreApplication::processEvents();
+    const QPoint Arm(8 * 16 + 8, 1 * 16 + 8);
+    EXPECT_EQ(PixelAt(Form->pbGlass->grab().toImage(), Arm.x(), Arm.y()), FilledRgb);
+    Form->hide();
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    EXPECT_EQ(PixelAt(Form->pbGlass->grab().toImage(), Arm.x(), Arm.y()), FilledRgb);
+    // Row 2 was filled where the piece's centre would be; column 0 stays empty.
+    EXPECT_EQ(PixelAt(Form->pbGlass->grab().toImage(), 8, 2 * 16 + 8), EmptyRgb);
+}
+
 namespace {
 // Stands in for the desktop: receives what the program asks it to open.
 class TDesktop : public QObject {
@@ -426,13 +475,19 @@ TEST_F(Layout, TheLinksAndTheReadMeButtonOpenTheirHintWithTheDesktop)
 {
     ShowActive();
     TDesktop Desktop;
+    // The page is opened from the current folder when it is there.
+    QTemporaryDir Current;
+    const QString Previous = QDir::currentPath();
+    QDir::setCurrent(Current.path());
+    QFile(Current.filePath("readme_en.htm")).open(QIODevice::WriteOnly);
     QTest::mouseClick(Form->lblMailTo, Qt::LeftButton);
     QTest::mouseClick(Form->lblOpenWeb, Qt::LeftButton);
     QTest::mouseClick(Form->btnReadMe, Qt::LeftButton);
     ASSERT_EQ(Desktop.Opened.size(), 3);
     EXPECT_EQ(Desktop.Opened[0].toString(), "mailto:team@zorvik.example?subject=Zorvik");
     EXPECT_EQ(Desktop.Opened[1].toString(), "https://zorvik.example/");
-    EXPECT_EQ(Desktop.Opened[2], QUrl::fromLocalFile(QDir::current().absoluteFilePath("readme_en.htm")));
+    EXPECT_EQ(Desktop.Opened[2], QUrl::fromLocalFile(Current.filePath("readme_en.htm")));
+    QDir::setCurrent(Previous);
 }
 
 #include "MainWindowTests.moc"

@@ -5,11 +5,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <random>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -99,6 +103,46 @@ TEST(StateFileName, TheExtensionOfTheExecutableBecomesDat)
     EXPECT_EQ(StateFileNameFor("/opt/games/Zorvik.v2.bin"), "/opt/games/Zorvik.v2.dat");
     SetStateFileName(QString());
     EXPECT_EQ(StateFileName(), QCoreApplication::applicationFilePath() + ".dat");
+}
+
+// Runs Check as a user who may not create files in folders that are not theirs: root, who
+// may, runs it in a child that has become nobody. True when Check returned true.
+bool AsPlainUser(const std::function<bool()>& Check)
+{
+    if (geteuid() != 0)
+        return Check();
+    const pid_t Child = fork();
+    if (Child == 0)
+        _exit(setgid(65534) == 0 && setuid(65534) == 0 && Check() ? 0 : 1);
+    int Status = 0;
+    return Child > 0 && waitpid(Child, &Status, 0) == Child && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+}
+
+TEST(StateFileName, BesideTheExecutableWhenThePlayerMayWriteThereElseInTheDataFolder)
+{
+    QTemporaryDir Folder;
+    ASSERT_TRUE(Folder.isValid());
+    const QString Executable = Folder.filePath("Zorvik");
+    const QString Beside = Folder.filePath("Zorvik.dat");
+    const QString InData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/Zorvik.dat";
+    EXPECT_EQ(ChooseStateFileName(Executable), Beside);
+    EXPECT_EQ(ChooseStateFileName(Executable, true), InData);
+
+    // A folder the player may read but not write, as an installed game's is.
+    ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                                         QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    EXPECT_TRUE(AsPlainUser([&] { return ChooseStateFileName(Executable) == InData; }));
+    // A state file there that the player may write stays where it is.
+    {
+        QFile File(Beside);
+        ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::setPermissions(Beside, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
+                                                  QFile::WriteOther));
+    EXPECT_TRUE(AsPlainUser([&] { return ChooseStateFileName(Executable) == Beside; }));
+    QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"Zorvik.dat"})
+        << "the probe leaves nothing behind";
 }
 
 TEST_F(StateFile, WithoutAFileTheWindowOpensAtTheCornerWithAnEmptyTable)

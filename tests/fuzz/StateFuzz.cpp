@@ -22,8 +22,8 @@ struct TSetup {
         static char Name[] = "state_fuzz";
         static char* Argv[] = {Name, nullptr};
         Application = new TApplication(Argc, Argv);
-        GameState = &Block;
         BestScoresForm = new TBestScoresForm;
+        BestScoresForm->SetStateBlock(&Block);
         FileName = Folder.filePath("Zorvik.dat");
     }
     TApplication* Application;
