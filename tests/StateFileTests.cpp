@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "GameFixture.h"
 
 #include "framework/Exceptions.h"
@@ -10,6 +11,7 @@
 #include <csignal>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -247,4 +249,43 @@ TEST_F(StateFile, AnyBytesLoadAndShowWithoutHarm)
         const QImage Shown = BestScoresForm->grab().toImage();
         EXPECT_FALSE(Shown.isNull());
     }
+}
+
+// A FIFO would block the start and the close for ever; the alarm turns a hang into a failure.
+TEST_F(StateFile, APipeInThePlaceOfTheFileIsAnEmptyBlockAndIsNotReplaced)
+{
+    alarm(60);
+    ASSERT_EQ(mkfifo(QFile::encodeName(StatePath()).constData(), 0666), 0);
+    Restart();
+    EXPECT_TRUE(IsZero(Form->StateBlock()));
+    Form->show();
+    EXPECT_FALSE(Form->close());
+    EXPECT_EQ(Shown.Messages.value(0), "Cannot create file " + StatePath() + ".");
+    struct stat Info{};
+    EXPECT_TRUE(lstat(QFile::encodeName(StatePath()).constData(), &Info) == 0 && S_ISFIFO(Info.st_mode));
+    alarm(0);
+    SetStateFileName(Folder.filePath("Other.dat"));
+}
+
+TEST_F(StateFile, AWritableFileInAFolderThatRefusesNewFilesIsSaved)
+{
+    ASSERT_TRUE(QDir(Folder.path()).mkdir("locked"));
+    const QString Path = Folder.filePath("locked/Zorvik.dat");
+    WriteAll(Path, CountingBytes(520));
+    ASSERT_TRUE(GiveToChild(Path) && GiveToChild(Folder.filePath("locked")));
+    ASSERT_TRUE(QFile::setPermissions(Folder.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
+    ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                         QFile::ExeGroup | QFile::ExeOther));
+    TStateBlock Block{};
+    WriteNameField(Block.FLastPlayerName, "Ann");
+    Block.FBestScores[0].Score = 1234;
+    const int Outcome = RunInChild(
+        [&] {
+            SaveStateBlock(Path, Block);
+            return 0;
+        },
+        true);
+    QFile::setPermissions(Folder.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(Outcome, 0);
+    EXPECT_EQ(ReadAll(Path), QByteArray(reinterpret_cast<const char*>(&Block), sizeof Block));
 }
