@@ -9,7 +9,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <future>
 #include <random>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -288,4 +291,43 @@ TEST_F(StateFile, AWritableFileInAFolderThatRefusesNewFilesIsSaved)
     QFile::setPermissions(Folder.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(Outcome, 0);
     EXPECT_EQ(ReadAll(Path), QByteArray(reinterpret_cast<const char*>(&Block), sizeof Block));
+}
+
+// A copy that starts while another replaces the file waits for it and reads the new file, whether
+// the writer renames a new file into its place or, for a file with two names, writes in place.
+// The writer finishes only once the reader has opened the file, which inotify reports.
+TEST_F(StateFile, ALoadWaitsForAWriterAndReadsWhatItWrote)
+{
+    for (const bool InPlace : {false, true}) {
+        SCOPED_TRACE(InPlace ? "written in place" : "replaced by a rename");
+        TStateBlock Old{}, New{};
+        Old.FBestScores[0].Score = 100;
+        New.FBestScores[0].Score = 200;
+        SaveStateBlock(StatePath(), Old);
+        const QString SecondName = Folder.filePath("Second.dat");
+        QFile::remove(SecondName);
+        if (InPlace) {
+            ASSERT_EQ(link(QFile::encodeName(StatePath()).constData(), QFile::encodeName(SecondName).constData()), 0);
+        }
+
+        std::promise<void> Writing;
+        bool ReaderSeen = false;
+        auto Writer = std::async(std::launch::async, [&] {
+            ReplaceFile(StatePath(), [&](TFileStream& Stream) {
+                const int Watch = inotify_init1(IN_CLOEXEC);
+                inotify_add_watch(Watch, QFile::encodeName(StatePath()).constData(), IN_OPEN);
+                Writing.set_value();
+                pollfd Opened{Watch, POLLIN, 0};
+                ReaderSeen = poll(&Opened, 1, 5000) == 1;
+                ::close(Watch);
+                Stream.WriteBuffer(&New, sizeof New);
+            });
+        });
+        Writing.get_future().wait();
+        TStateBlock Loaded;
+        LoadStateBlock(StatePath(), Loaded);
+        Writer.get();
+        EXPECT_TRUE(ReaderSeen);
+        EXPECT_EQ(Loaded.FBestScores[0].Score, 200);
+    }
 }
