@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -15,8 +16,11 @@ enum class TFileAccess { Read, ReadWrite };
 // A file opened for one operation and closed by the destructor in every case.
 class TFileStream {
 public:
-    // Opens an existing file; raises EFOpenError "Cannot open file <name>".
-    static TFileStream Open(const QString& FileName, TFileAccess Access, TShareMode Share);
+    // Opens an existing regular file (or a link to one) without ever blocking on a pipe or a device;
+    // raises EFOpenError "Cannot open file <name>". While the locks of others refuse the open, it
+    // tries again for up to Wait; a file replaced by a rename meanwhile is opened anew.
+    static TFileStream Open(const QString& FileName, TFileAccess Access, TShareMode Share,
+                            std::chrono::milliseconds Wait = std::chrono::milliseconds(0));
 
     TFileStream(TFileStream&& Other) noexcept;
     TFileStream& operator=(TFileStream&&) = delete;
@@ -30,6 +34,8 @@ public:
     void WriteBuffer(const void* Buffer, std::int64_t Count);
     // Hands what was written to the disk.
     void Flush();
+    // The descriptor, for reading by other means than Read; it stays owned by the stream.
+    int Handle() const { return FHandle; }
 
 private:
     explicit TFileStream(int Handle) : FHandle(Handle) {}
@@ -38,9 +44,15 @@ private:
     int FHandle;
 };
 
-// Creates a file anew with the given content: the content goes to a new file in the same folder,
-// which replaces the old one by a rename only once it is complete (and, with Durable, on disk).
-// A failed write therefore leaves the old file as it was. Raises EFCreateError "Cannot create
-// file <name>" when the new file cannot be made or the old one is held by another open, and the
-// write errors of TFileStream.
+// Creates a file anew with the given content. A symbolic link is followed, and the file it names
+// is the one replaced. The content goes to a new file in the same folder, with the old file's
+// permissions and owner, which replaces the old one by a rename only once it is complete (and, with
+// Durable, on disk): a failed write therefore leaves the old file as it was, and a killed process
+// leaves no new file behind. A file with several names, or one in a folder that refuses new files,
+// is written in place instead. Raises EFCreateError "Cannot create file <name>" when the file cannot
+// be made, is not a regular file, or is held by another open, and the write errors of TFileStream.
 void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable = true);
+
+// Where the file system offers them, the new files have no name until they are complete. Tests
+// turn this off to try the named kind used elsewhere, which a later replacement cleans up after.
+void SetUnnamedTemporariesAllowed(bool Allowed);

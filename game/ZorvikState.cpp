@@ -65,7 +65,10 @@ void SetStateFileName(const QString& FileName)
 void LoadStateBlock(const QString& FileName, TStateBlock& Block) noexcept
 {
     try {
-        TFileStream Stream = TFileStream::Open(FileName, TFileAccess::Read, TShareMode::DenyNone);
+        // Another copy replacing the file holds it for a moment; giving up at once would start this
+        // copy with an empty table, which its close would then save over the real one.
+        TFileStream Stream =
+            TFileStream::Open(FileName, TFileAccess::Read, TShareMode::DenyNone, std::chrono::seconds(1));
         Stream.ReadBuffer(&Block, sizeof Block);
     } catch (...) {
         std::memset(&Block, 0, sizeof Block);

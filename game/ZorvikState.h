@@ -15,7 +15,8 @@ QString StateFileNameFor(const QString& ExecutablePath);
 // Puts the state file elsewhere (tests, tools); an empty name restores the rule above.
 void SetStateFileName(const QString& FileName);
 
-// Reads the first 520 bytes of the file into Block; on any failure the whole block is zero.
+// Reads the first 520 bytes of the file into Block, waiting up to a second for a writer to finish;
+// on any failure the whole block is zero.
 void LoadStateBlock(const QString& FileName, TStateBlock& Block) noexcept;
 // Replaces the file with the block's 520 bytes; with Durable, they are on disk when it returns.
 void SaveStateBlock(const QString& FileName, const TStateBlock& Block, bool Durable = true);

@@ -12,7 +12,8 @@
 // Size mod 4 bytes do not count. The data need no particular alignment.
 std::uint32_t CheckSum(const void* Data, std::size_t Size);
 
-// Replaces the file by the data and their checksum; a failed write leaves the old file as it was.
+// Replaces the file by the data and their checksum; a failed write leaves the old file as it was,
+// unless it had to be written in place (see ReplaceFile).
 void WriteWithCheckSum(const QString& FileName, const void* Data, std::size_t Size);
 
 // Fills the buffer from the file and verifies the checksum. On failure the buffer keeps what was read.

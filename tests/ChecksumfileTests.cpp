@@ -2,10 +2,13 @@
 #include "framework/FileStream.h"
 #include "scores/Checksumfile.h"
 
+#include "ChildProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -16,6 +19,8 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -106,7 +111,8 @@ protected:
 
     QStringList FolderEntries() const
     {
-        return QDir(Folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+        return QDir(Folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                                             QDir::Name);
     }
 
     QTemporaryDir Folder;
@@ -363,27 +369,167 @@ TEST_F(ChecksumFile, AFileCannotBeCreatedUnderARegularFile)
     EXPECT_EQ(FolderEntries(), QStringList{"plain"});
 }
 
-TEST_F(ChecksumFile, AReadOnlyFolderKeepsItsExistingFile)
+// Without the write access to the folder that an atomic replacement needs, a file that may be
+// written is written where it is; one that may not keeps its content.
+TEST_F(ChecksumFile, AFolderThatRefusesNewFilesHasItsWritableFilesWrittenInPlace)
+{
+    ASSERT_TRUE(QDir(Folder.path()).mkdir("locked"));
+    const QString Writable = Path("locked/writable.chk");
+    const QString ReadOnly = Path("locked/readonly.chk");
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = RandomBytes(3000, 4);
+    WriteWithCheckSum(Writable, Old.data(), Old.size());
+    WriteWithCheckSum(ReadOnly, Old.data(), Old.size());
+    const TBytes OldFile = FileBytes(ReadOnly);
+    ASSERT_TRUE(QFile::setPermissions(ReadOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    ASSERT_TRUE(GiveToChild(Writable) && GiveToChild(ReadOnly) && GiveToChild(Path("locked")));
+    ASSERT_TRUE(QFile::setPermissions(Path("locked"), QFile::ReadOwner | QFile::ExeOwner));
+    ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                         QFile::ExeGroup | QFile::ExeOther));
+
+    const int Outcome = RunInChild(
+        [&] {
+            WriteWithCheckSum(Writable, New.data(), New.size());
+            try {
+                WriteWithCheckSum(ReadOnly, New.data(), New.size());
+            } catch (const EFCreateError& Error) {
+                return Error.Message() == "Cannot create file " + ReadOnly ? 0 : 3;
+            }
+            return 2;
+        },
+        true);
+    QFile::setPermissions(Path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(Outcome, 0);
+    EXPECT_EQ(ReadBack(Writable, New.size()), New);
+    EXPECT_EQ(FileBytes(ReadOnly), OldFile);
+    EXPECT_EQ(QDir(Path("locked")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
+              QStringList({"readonly.chk", "writable.chk"}));
+}
+
+// A FIFO would block an open until a writer comes, for ever; the alarm turns a hang into a failure.
+TEST_F(ChecksumFile, APipeAFolderOrADeviceIsNeitherReadNorReplaced)
+{
+    alarm(60);
+    const QString Pipe = Path("pipe.chk");
+    const QString SubFolder = Path("folder.chk");
+    const QString Device = Path("device.chk");
+    ASSERT_EQ(mkfifo(QFile::encodeName(Pipe).constData(), 0666), 0);
+    ASSERT_TRUE(QDir(Folder.path()).mkdir("folder.chk"));
+    ASSERT_TRUE(QFile::link("/dev/null", Device));
+    const TBytes Data = Letters('a', 'h');
+    TBytes Buffer(Data.size(), 0xEE);
+    for (const QString& Name : {Pipe, SubFolder, Device}) {
+        EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+                  "Cannot open file " + Name);
+        // A link to a device is followed to it, and a device here is the system's own.
+        if (Name != Device) {
+            EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, Data.data(), Data.size()); }),
+                      "Cannot create file " + Name);
+        }
+    }
+    EXPECT_EQ(Buffer, TBytes(Data.size(), 0xEE));
+    EXPECT_TRUE(QFileInfo(SubFolder).isDir());
+    struct stat Info{};
+    EXPECT_TRUE(lstat(QFile::encodeName(Pipe).constData(), &Info) == 0 && S_ISFIFO(Info.st_mode));
+    // A device node of this test's own, where the system lets one be made.
+    const QString Node = Path("node.chk");
+    const bool Made = mknod(QFile::encodeName(Node).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    if (Made) {
+        EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Node, Data.data(), Data.size()); }),
+                  "Cannot create file " + Node);
+        EXPECT_TRUE(lstat(QFile::encodeName(Node).constData(), &Info) == 0 && S_ISCHR(Info.st_mode));
+    }
+    EXPECT_EQ(FolderEntries().size(), Made ? 4 : 3);
+    alarm(0);
+}
+
+// Replacing a file keeps what the player set up around it.
+TEST_F(ChecksumFile, ReplacingWritesThroughLinksAndKeepsPermissionsOwnerAndOtherNames)
 {
     const TBytes Old = Letters('a', 'h');
-    const QString Name = Path("kept.chk");
+    const TBytes New = Letters('i', 'p');
+    const auto Stat = [&](const QString& Name) {
+        struct stat Info{};
+        lstat(QFile::encodeName(Path(Name)).constData(), &Info);
+        return Info;
+    };
+
+    // A symbolic link stays, and the file it points to gets the content, also when it is not there yet.
+    WriteWithCheckSum(Path("real.chk"), Old.data(), Old.size());
+    ASSERT_TRUE(QFile::link("real.chk", Path("link.chk")));
+    ASSERT_TRUE(QFile::link("made.chk", Path("dangling.chk")));
+    WriteWithCheckSum(Path("link.chk"), New.data(), New.size());
+    WriteWithCheckSum(Path("dangling.chk"), New.data(), New.size());
+    EXPECT_TRUE(S_ISLNK(Stat("link.chk").st_mode) && S_ISLNK(Stat("dangling.chk").st_mode));
+    EXPECT_EQ(ReadBack(Path("real.chk"), New.size()), New);
+    EXPECT_EQ(ReadBack(Path("made.chk"), New.size()), New);
+
+    // The permissions stay, and so does the owner where this process may give it.
+    WriteWithCheckSum(Path("private.chk"), Old.data(), Old.size());
+    ASSERT_EQ(chmod(QFile::encodeName(Path("private.chk")).constData(), 0600), 0);
+    ASSERT_TRUE(GiveToChild(Path("private.chk")));
+    const struct stat Before = Stat("private.chk");
+    WriteWithCheckSum(Path("private.chk"), New.data(), New.size());
+    const struct stat After = Stat("private.chk");
+    EXPECT_EQ(After.st_mode & 07777, 0600u);
+    EXPECT_EQ(After.st_uid, Before.st_uid);
+    EXPECT_EQ(After.st_gid, Before.st_gid);
+    // Kept by the replacement, not by writing in place.
+    EXPECT_NE(After.st_ino, Before.st_ino);
+
+    // Every name of a file with several sees the new content.
+    WriteWithCheckSum(Path("first.chk"), Old.data(), Old.size());
+    ASSERT_EQ(link(QFile::encodeName(Path("first.chk")).constData(), QFile::encodeName(Path("second.chk")).constData()), 0);
+    WriteWithCheckSum(Path("first.chk"), New.data(), New.size());
+    EXPECT_EQ(ReadBack(Path("second.chk"), New.size()), New);
+    EXPECT_EQ(Stat("second.chk").st_nlink, nlink_t(2));
+
+    EXPECT_EQ(FolderEntries(), QStringList({"dangling.chk", "first.chk", "link.chk", "made.chk", "private.chk",
+                                            "real.chk", "second.chk"}));
+}
+
+TEST_F(ChecksumFile, ANameOfTheLongestLegalLengthIsWrittenAndRead)
+{
+    const QString Name = Path(QString(255, u'n'));
+    const TBytes Data = Letters('a', 'h');
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    EXPECT_EQ(ReadBack(Name, Data.size()), Data);
+    EXPECT_EQ(FolderEntries(), QStringList{QString(255, u'n')});
+}
+
+// The child dies at a known point: past a file size limit, with the signal's default action.
+TEST_F(ChecksumFile, AWriteKilledPartWayLeavesTheOldFileAndNothingElse)
+{
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = RandomBytes(1 << 16, 5);
+    const QString Name = Path("killed.chk");
     WriteWithCheckSum(Name, Old.data(), Old.size());
     const TBytes OldFile = FileBytes(Name);
-    ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::ExeOwner));
-    // A user that may override permissions, as root may, writes regardless.
-    QFile Probe(Path("probe"));
-    const bool Writable = Probe.open(QIODevice::WriteOnly);
-    Probe.remove();
-    if (Writable) {
-        QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        GTEST_SKIP() << "this user can write into a read-only folder";
+    for (const bool Unnamed : {true, false}) {
+        SCOPED_TRACE(Unnamed ? "unnamed temporary" : "named temporary");
+        const int Outcome = RunInChild([&] {
+            SetUnnamedTemporariesAllowed(Unnamed);
+            const rlimit NoCore{0, 0};
+            setrlimit(RLIMIT_CORE, &NoCore);
+            std::signal(SIGXFSZ, SIG_DFL);
+            const rlimit Limit{4096, RLIM_INFINITY};
+            setrlimit(RLIMIT_FSIZE, &Limit);
+            WriteWithCheckSum(Name, New.data(), New.size());
+            return 0;
+        });
+        EXPECT_EQ(Outcome, -SIGXFSZ);
+        EXPECT_EQ(FileBytes(Name), OldFile);
+        if (!Unnamed) {
+            // The killed writer's file has a name; the next write of the same file removes it.
+            EXPECT_EQ(FolderEntries().size(), 2);
+            SetUnnamedTemporariesAllowed(false);
+            WriteWithCheckSum(Name, Old.data(), Old.size());
+            SetUnnamedTemporariesAllowed(true);
+        }
+        EXPECT_EQ(FolderEntries(), QStringList{"killed.chk"});
     }
-    const TBytes New = Letters('i', 'p');
-    const QString Message = MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); });
-    QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(Message, "Cannot create file " + Name);
-    EXPECT_EQ(FileBytes(Name), OldFile);
-    EXPECT_EQ(FolderEntries(), QStringList{"kept.chk"});
+    EXPECT_EQ(ReadBack(Name, Old.size()), Old);
 }
 
 // A file size limit binds every user, root too: the write stops part way.

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "GameFixture.h"
 
 #include "framework/Exceptions.h"
@@ -10,10 +11,12 @@
 
 #include <csignal>
 #include <functional>
+#include <future>
 #include <random>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -105,17 +108,10 @@ TEST(StateFileName, TheExtensionOfTheExecutableBecomesDat)
     EXPECT_EQ(StateFileName(), QCoreApplication::applicationFilePath() + ".dat");
 }
 
-// Runs Check as a user who may not create files in folders that are not theirs: root, who
-// may, runs it in a child that has become nobody. True when Check returned true.
+// True when Check holds for a user who may not create files in folders that are not theirs.
 bool AsPlainUser(const std::function<bool()>& Check)
 {
-    if (geteuid() != 0)
-        return Check();
-    const pid_t Child = fork();
-    if (Child == 0)
-        _exit(setgid(65534) == 0 && setuid(65534) == 0 && Check() ? 0 : 1);
-    int Status = 0;
-    return Child > 0 && waitpid(Child, &Status, 0) == Child && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+    return RunInChild([&] { return Check() ? 0 : 1; }, true) == 0;
 }
 
 TEST(StateFileName, BesideTheExecutableWhenThePlayerMayWriteThereElseInTheDataFolder)
@@ -290,5 +286,83 @@ TEST_F(StateFile, AnyBytesLoadAndShowWithoutHarm)
         BestScoresForm->Grid->resize(BestScoresForm->Grid->size());
         const QImage Shown = BestScoresForm->grab().toImage();
         EXPECT_FALSE(Shown.isNull());
+    }
+}
+
+// A FIFO would block the start and the close for ever; the alarm turns a hang into a failure.
+TEST_F(StateFile, APipeInThePlaceOfTheFileIsAnEmptyBlockAndIsNotReplaced)
+{
+    alarm(60);
+    ASSERT_EQ(mkfifo(QFile::encodeName(StatePath()).constData(), 0666), 0);
+    Restart();
+    EXPECT_TRUE(IsZero(Form->StateBlock()));
+    Form->show();
+    EXPECT_FALSE(Form->close());
+    EXPECT_EQ(Shown.Messages.value(0), "Cannot create file " + StatePath() + ".");
+    struct stat Info{};
+    EXPECT_TRUE(lstat(QFile::encodeName(StatePath()).constData(), &Info) == 0 && S_ISFIFO(Info.st_mode));
+    alarm(0);
+    SetStateFileName(Folder.filePath("Other.dat"));
+}
+
+TEST_F(StateFile, AWritableFileInAFolderThatRefusesNewFilesIsSaved)
+{
+    ASSERT_TRUE(QDir(Folder.path()).mkdir("locked"));
+    const QString Path = Folder.filePath("locked/Zorvik.dat");
+    WriteAll(Path, CountingBytes(520));
+    ASSERT_TRUE(GiveToChild(Path) && GiveToChild(Folder.filePath("locked")));
+    ASSERT_TRUE(QFile::setPermissions(Folder.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
+    ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                         QFile::ExeGroup | QFile::ExeOther));
+    TStateBlock Block{};
+    WriteNameField(Block.FLastPlayerName, "Ann");
+    Block.FBestScores[0].Score = 1234;
+    const int Outcome = RunInChild(
+        [&] {
+            SaveStateBlock(Path, Block);
+            return 0;
+        },
+        true);
+    QFile::setPermissions(Folder.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(Outcome, 0);
+    EXPECT_EQ(ReadAll(Path), QByteArray(reinterpret_cast<const char*>(&Block), sizeof Block));
+}
+
+// A copy that starts while another replaces the file waits for it and reads the new file, whether
+// the writer renames a new file into its place or, for a file with two names, writes in place.
+// The writer finishes only once the reader has opened the file, which inotify reports.
+TEST_F(StateFile, ALoadWaitsForAWriterAndReadsWhatItWrote)
+{
+    for (const bool InPlace : {false, true}) {
+        SCOPED_TRACE(InPlace ? "written in place" : "replaced by a rename");
+        TStateBlock Old{}, New{};
+        Old.FBestScores[0].Score = 100;
+        New.FBestScores[0].Score = 200;
+        SaveStateBlock(StatePath(), Old);
+        const QString SecondName = Folder.filePath("Second.dat");
+        QFile::remove(SecondName);
+        if (InPlace) {
+            ASSERT_EQ(link(QFile::encodeName(StatePath()).constData(), QFile::encodeName(SecondName).constData()), 0);
+        }
+
+        std::promise<void> Writing;
+        bool ReaderSeen = false;
+        auto Writer = std::async(std::launch::async, [&] {
+            ReplaceFile(StatePath(), [&](TFileStream& Stream) {
+                const int Watch = inotify_init1(IN_CLOEXEC);
+                inotify_add_watch(Watch, QFile::encodeName(StatePath()).constData(), IN_OPEN);
+                Writing.set_value();
+                pollfd Opened{Watch, POLLIN, 0};
+                ReaderSeen = poll(&Opened, 1, 5000) == 1;
+                ::close(Watch);
+                Stream.WriteBuffer(&New, sizeof New);
+            });
+        });
+        Writing.get_future().wait();
+        TStateBlock Loaded;
+        LoadStateBlock(StatePath(), Loaded);
+        Writer.get();
+        EXPECT_TRUE(ReaderSeen);
+        EXPECT_EQ(Loaded.FBestScores[0].Score, 200);
     }
 }
