@@ -1,0 +1,228 @@
+// What one full repaint of a shown 640 x 480 grid costs: the data grid with four text columns, the
+// bit grid with 32 data columns, and QTableView painting the same screens from a model with the
+// same texts. Each repetition repaints 30 times; the median of the 30 is its counter median_us.
+#include "components/ZQBitGrid.h"
+#include "components/ZQDataGrid.h"
+#include "framework/Application.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QTableView>
+#include <QWindow>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+using ZQ::TZQBitGrid;
+
+namespace {
+
+constexpr int ClientWidth = 640;
+constexpr int ClientHeight = 480;
+constexpr int Repaints = 30;
+
+constexpr int Records = 1000;
+constexpr int TextColumns = 4;
+constexpr int TextColumnWidth = ClientWidth / TextColumns - 1; // with its grid line
+constexpr int DataRowHeight = 16;
+
+constexpr int Words = 1000;
+constexpr int BitColumns = 32;
+constexpr int AddressWidth = 64;
+constexpr int BitWidth = 24;
+constexpr int BitRowHeight = 24;
+
+QString TextOf(int Record, int DataIndex)
+{
+    return QStringLiteral("Record %1.%2").arg(Record, 6, 10, QChar(u'0')).arg(DataIndex);
+}
+
+QString TitleOf(int DataIndex)
+{
+    return QStringLiteral("Datum %1").arg(DataIndex);
+}
+
+// The bits of the bit grid's screen, for both sides: a word per row, every other bit set.
+bool BitOf(int Word, int BitNo)
+{
+    return (Word + BitNo) % 2 != 0;
+}
+
+class TTextSource : public TZQGridData {
+public:
+    int GetRecordCount() const override { return Records; }
+    QString GetDataText(int Record, int DataIndex) const override { return TextOf(Record, DataIndex); }
+};
+
+// The data grid's screen for QTableView: the titles in the horizontal header, no row header.
+class TTextModel : public QAbstractTableModel {
+public:
+    int rowCount(const QModelIndex& Parent = QModelIndex()) const override { return Parent.isValid() ? 0 : Records; }
+    int columnCount(const QModelIndex& Parent = QModelIndex()) const override
+    {
+        return Parent.isValid() ? 0 : TextColumns;
+    }
+    QVariant data(const QModelIndex& Index, int Role) const override
+    {
+        return Role == Qt::DisplayRole ? QVariant(TextOf(Index.row(), Index.column())) : QVariant();
+    }
+    QVariant headerData(int Section, Qt::Orientation Orientation, int Role) const override
+    {
+        if (Role != Qt::DisplayRole || Orientation != Qt::Horizontal)
+            return QAbstractTableModel::headerData(Section, Orientation, Role);
+        return TitleOf(Section);
+    }
+};
+
+// The bit grid's screen for QTableView: bit numbers in the horizontal header, addresses in the
+// vertical one.
+class TBitModel : public QAbstractTableModel {
+public:
+    int rowCount(const QModelIndex& Parent = QModelIndex()) const override { return Parent.isValid() ? 0 : Words; }
+    int columnCount(const QModelIndex& Parent = QModelIndex()) const override
+    {
+        return Parent.isValid() ? 0 : BitColumns;
+    }
+    QVariant data(const QModelIndex& Index, int Role) const override
+    {
+        if (Role == Qt::TextAlignmentRole)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        if (Role != Qt::DisplayRole)
+            return QVariant();
+        return BitOf(Index.row(), BitColumns - 1 - Index.column()) ? QStringLiteral("1") : QStringLiteral("0");
+    }
+    QVariant headerData(int Section, Qt::Orientation Orientation, int Role) const override
+    {
+        if (Role != Qt::DisplayRole)
+            return QAbstractTableModel::headerData(Section, Orientation, Role);
+        if (Orientation == Qt::Horizontal)
+            return QString::number(BitColumns - 1 - Section);
+        return QStringLiteral("%1").arg(Section, 8, 16, QChar(u'0')).toUpper();
+    }
+};
+
+void Show(QWidget& Widget)
+{
+    Widget.show();
+    while (!Widget.windowHandle() || !Widget.windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// Repaints Target synchronously, Repaints times per benchmark iteration, and reports the median.
+void MeasureRepaints(benchmark::State& State, QWidget& Target)
+{
+    std::vector<double> Micros;
+    for (auto _ : State) {
+        Micros.clear();
+        for (int I = 0; I < Repaints; ++I) {
+            const auto Start = std::chrono::steady_clock::now();
+            Target.repaint();
+            Micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - Start).count());
+        }
+    }
+    std::nth_element(Micros.begin(), Micros.begin() + Repaints / 2, Micros.end());
+    State.counters["median_us"] = Micros[Repaints / 2];
+}
+
+std::unique_ptr<TZQDataGrid> TextGrid(TTextSource& Source)
+{
+    auto Grid = std::make_unique<TZQDataGrid>();
+    for (int I = 0; I < TextColumns; ++I) {
+        TZQDataGridColumn* Column = Grid->Columns()->Add();
+        Column->SetTitle(TitleOf(I));
+        Column->SetDataIndex(I);
+        Column->SetWidth(TextColumnWidth);
+    }
+    Grid->Columns()->GetItem(TextColumns - 1)->SetDataAlignment(taRightJustify);
+    Grid->SetData(&Source);
+    Grid->SetClientSize(ClientWidth, ClientHeight);
+    Show(*Grid);
+    Grid->SetDataRow(Records / 2);
+    Grid->setFocus();
+    return Grid;
+}
+
+void BM_DataGridRepaint(benchmark::State& State)
+{
+    TTextSource Source;
+    const auto Grid = TextGrid(Source);
+    MeasureRepaints(State, *Grid->viewport());
+}
+BENCHMARK(BM_DataGridRepaint)->Iterations(1)->Unit(benchmark::kMicrosecond);
+
+void BM_DataGridScreenInTableView(benchmark::State& State)
+{
+    TTextModel Model;
+    QTableView View;
+    View.verticalHeader()->hide();
+    View.verticalHeader()->setMinimumSectionSize(DataRowHeight);
+    View.verticalHeader()->setDefaultSectionSize(DataRowHeight);
+    View.horizontalHeader()->setDefaultSectionSize(TextColumnWidth + 1);
+    View.setModel(&Model);
+    View.resize(ClientWidth + 2, ClientHeight + 2);
+    Show(View);
+    View.setCurrentIndex(Model.index(Records / 2, 1));
+    // The header is a widget of its own: the whole view is the screen the grid paints.
+    MeasureRepaints(State, View);
+}
+BENCHMARK(BM_DataGridScreenInTableView)->Iterations(1)->Unit(benchmark::kMicrosecond);
+
+class TBits {
+public:
+    void Exchange(QObject*, bool Set, int DataRow, int BitNo, bool& Value)
+    {
+        if (!Set)
+            Value = BitOf(DataRow, BitNo);
+    }
+};
+
+void BM_BitGridRepaint(benchmark::State& State)
+{
+    TBits Bits;
+    TZQBitGrid Grid;
+    Grid.SetDataCols(BitColumns);
+    Grid.SetDataRows(Words);
+    Grid.SetOnExchangeData(ZQ::TExchangeDataEvent(&Bits, &TBits::Exchange));
+    Grid.SetClientSize(ClientWidth, ClientHeight);
+    Show(Grid);
+    Grid.setFocus();
+    MeasureRepaints(State, *Grid.viewport());
+}
+BENCHMARK(BM_BitGridRepaint)->Iterations(1)->Unit(benchmark::kMicrosecond);
+
+void BM_BitGridScreenInTableView(benchmark::State& State)
+{
+    TBitModel Model;
+    QTableView View;
+    View.verticalHeader()->setMinimumSectionSize(BitRowHeight);
+    View.verticalHeader()->setDefaultSectionSize(BitRowHeight);
+    View.verticalHeader()->setFixedWidth(AddressWidth);
+    View.horizontalHeader()->setMinimumSectionSize(BitWidth + 1);
+    View.horizontalHeader()->setDefaultSectionSize(BitWidth + 1);
+    View.setModel(&Model);
+    View.resize(ClientWidth + 2, ClientHeight + 2);
+    Show(View);
+    View.setCurrentIndex(Model.index(1, 1));
+    MeasureRepaints(State, View);
+}
+BENCHMARK(BM_BitGridScreenInTableView)->Iterations(1)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int Argc, char** Argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("QT_SCALE_FACTOR", "1", 1);
+    TApplication Application(Argc, Argv);
+    benchmark::Initialize(&Argc, Argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
