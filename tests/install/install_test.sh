@@ -1,17 +1,85 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch root and builds a small outside program with find_package(ZQ).
+# Installs the build into a scratch prefix as a player would, without root: into a scratch home's
+# ~/.local. Checks that everything lands under the prefix and is listed in the manifest, that the
+# menu entry starts the installed game in its read-me page's folder under a window class it names,
+# and builds a small outside program with find_package(ZQ) against the installed library.
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 source=$(cd "$(dirname "$0")" && pwd)
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
-DESTDIR=$root cmake --install "$build" >/dev/null
-prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
-for file in bin/Zorvik share/zorvik/readme_en.htm share/applications/zorvik.desktop \
-            share/icons/hicolor/32x32/apps/zorvik.png lib/cmake/ZQ/ZQConfig.cmake include/zq/components/ZQDataGrid.h; do
-  [ -e "$root$prefix/$file" ] || { echo "FAIL: $file was not installed"; exit 1; }
+scratch=$(mktemp -d)
+chmod 755 "$scratch"
+xvfb=""; game=""
+trap 'kill $game $xvfb 2>/dev/null; rm -rf "$scratch"' EXIT
+home=$scratch/home
+prefix=$home/.local
+mkdir -p "$home"
+fail() { echo "FAIL: $*"; exit 1; }
+
+# As root, the player is "nobody", who may write only the scratch home and the manifest.
+as_player=()
+if [ "$(id -u)" -eq 0 ]; then
+  chown nobody:nogroup "$home"
+  manifest=$build/install_manifest.txt
+  touch "$manifest"
+  chown nobody:nogroup "$manifest"
+  as_player=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+HOME=$home "${as_player[@]}" cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 ||
+  { cat "$scratch/install.log"; fail "cmake --install as a player"; }
+[ "$(id -u)" -ne 0 ] || chown root:root "$build/install_manifest.txt"
+
+# Everything under the prefix, everything installed listed for removal, nothing else in the home.
+outside=$(grep -v "^$prefix/" "$build/install_manifest.txt" || true)
+[ -z "$outside" ] || fail "installed outside the prefix: $outside"
+diff <(sort "$build/install_manifest.txt") <(find "$prefix" ! -type d | sort) ||
+  fail "the manifest and the files under the prefix differ"
+[ -z "$(ls -A "$home" | grep -vx .local)" ] || fail "written into the home beside .local: $(ls -A "$home")"
+
+for file in games/Zorvik share/zorvik/readme_en.htm share/metainfo/org.zorvik.Zorvik.metainfo.xml \
+            share/man/man6/Zorvik.6.gz share/icons/hicolor/scalable/apps/org.zorvik.Zorvik.svg \
+            lib/x86_64-linux-gnu/libzq.so.1 lib/x86_64-linux-gnu/cmake/ZQ/ZQConfig.cmake \
+            include/zq/components/ZQDataGrid.h lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so; do
+  [ -e "$prefix/$file" ] || fail "$file was not installed"
 done
-find "$root" -name libzqdesigner.so | grep -q designer/ || { echo "FAIL: the designer plugin was not installed"; exit 1; }
-cmake -S "$source/outside" -B "$root/outside-build" -G Ninja -DCMAKE_PREFIX_PATH="$root$prefix" >/dev/null
-cmake --build "$root/outside-build" >/dev/null
-QT_QPA_PLATFORM=offscreen "$root/outside-build/outside"
+for size in 16 22 24 32 48 64 128 256; do
+  icon=$prefix/share/icons/hicolor/${size}x$size/apps/org.zorvik.Zorvik.png
+  file "$icon" | grep -q "PNG image data, $size x $size," || fail "icon $icon: $(file -b "$icon")"
+done
+
+# The menu entry as a desktop reads it.
+entry=$prefix/share/applications/org.zorvik.Zorvik.desktop
+desktop-file-validate "$entry" || fail "desktop-file-validate $entry"
+key() { sed -n "s/^$1=//p" "$entry"; }
+exe=$(key Exec)
+[ "$exe" = "$prefix/games/Zorvik" ] || fail "Exec=$exe is not the installed game"
+[ -f "$(key Path)/readme_en.htm" ] || fail "Path=$(key Path) holds no readme_en.htm"
+[ -n "$(key StartupWMClass)" ] || fail "no StartupWMClass"
+
+# The game started as the menu starts it shows a window of the class the entry names.
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
+  n=$((100 + RANDOM % 800))
+  while [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+  xvfb=$!
+  for _ in $(seq 300); do DISPLAY=:$n xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  (cd "$(key Path)" && HOME=$home DISPLAY=:$n QT_QPA_PLATFORM=xcb exec "${as_player[@]}" "$exe") >"$scratch/game.log" 2>&1 &
+  game=$!
+  window=""
+  for _ in $(seq 300); do
+    window=$(DISPLAY=:$n xdotool search --onlyvisible --name '^Zorvik$' 2>/dev/null | head -n1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { cat "$scratch/game.log"; fail "the installed game showed no window"; }
+  class=$(DISPLAY=:$n xprop -id "$window" WM_CLASS | sed 's/.*= //')
+  kill $game
+  [ "$class" = "\"Zorvik\", \"$(key StartupWMClass)\"" ] ||
+    fail "window class $class does not end in StartupWMClass=$(key StartupWMClass)"
+  echo "window class $class"
+else
+  echo "skipped the window class: Xvfb, xdotool or xprop is not installed"
+fi
+
+cmake -S "$source/outside" -B "$scratch/outside-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$scratch/outside-build" >/dev/null
+QT_QPA_PLATFORM=offscreen "$scratch/outside-build/outside"

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Builds the Debian packages from the test build into a scratch folder and checks what they hold,
+# their control fields, lintian, and the game's metainfo and menu entry. Skips (77) only where a
+# checking tool is missing.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+for tool in cpack dpkg-deb lintian appstreamcli desktop-file-validate; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+(cd "$build" && cpack -B "$scratch/dist" >"$scratch/cpack.log" 2>&1) || { cat "$scratch/cpack.log"; fail "cpack"; }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+deb() { echo "$scratch/dist/$1_${version}_amd64.deb"; }
+field() { dpkg-deb -f "$(deb "$1")" "$2"; }
+holds() { # package, then paths it must hold
+  local package=$1; shift
+  dpkg-deb -c "$(deb "$package")" | awk '{print $6}' | sed 's|^\./|/|' >"$scratch/$package.list"
+  for path in "$@"; do grep -qx -- "$path" "$scratch/$package.list" || fail "$package lacks $path"; done
+}
+
+lib=/usr/lib/x86_64-linux-gnu
+soname=$(readelf -d "$build/lib/libzq.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+runtime=$(sed -E 's/^(.*)\.so\.([0-9]+)$/\1\2/' <<<"$soname")
+[ "$runtime" = libzq1 ] || fail "the runtime package would be $runtime for SONAME $soname"
+icons=()
+for size in 16 22 24 32 48 64 128 256; do icons+=(/usr/share/icons/hicolor/${size}x$size/apps/org.zorvik.Zorvik.png); done
+holds zorvik /usr/games/Zorvik /usr/share/zorvik/readme_en.htm /usr/share/applications/org.zorvik.Zorvik.desktop \
+  /usr/share/metainfo/org.zorvik.Zorvik.metainfo.xml /usr/share/man/man6/Zorvik.6.gz \
+  /usr/share/icons/hicolor/scalable/apps/org.zorvik.Zorvik.svg "${icons[@]}" /usr/share/doc/zorvik/copyright
+holds "$runtime" "$lib/$soname" /usr/share/doc/$runtime/copyright
+holds libzq-dev "$lib/libzq.so" $lib/cmake/ZQ/ZQConfig.cmake $lib/cmake/ZQ/ZQTargets.cmake \
+  /usr/include/zq/components/ZQDataGrid.h /usr/include/zq/components/ZQBitGrid.h /usr/include/zq/scores/Checksumfile.h
+holds zq-designer-plugin $lib/qt6/plugins/designer/libzqdesigner.so
+for package in zorvik "$runtime" libzq-dev zq-designer-plugin; do
+  grep -q '^/usr/share/doc/'"$package"'/copyright$' "$scratch/$package.list" || fail "$package has no copyright file"
+  dpkg-deb --fsys-tarfile "$(deb "$package")" | tar -xO ./usr/share/doc/$package/copyright | grep -q '^License: MIT$' ||
+    fail "$package does not name the MIT licence"
+done
+# Nothing of the library in the game's package, and no static library anywhere.
+! grep -q 'libzq\|/include/' "$scratch/zorvik.list" || fail "the game's package holds library files"
+! cat "$scratch"/*.list | grep -q '\.a$' || fail "a static library is packaged"
+
+expect() { [ "$(field "$1" "$2")" = "$3" ] || fail "$1 $2 is '$(field "$1" "$2")', not '$3'"; }
+expect zorvik Section games
+expect "$runtime" Section libs
+expect libzq-dev Section libdevel
+expect zq-designer-plugin Section devel
+for package in zorvik "$runtime" zq-designer-plugin; do
+  field "$package" Depends | grep -q 'libqt6widgets6 (>=' || fail "$package: no computed Qt dependency"
+done
+for package in libzq-dev zq-designer-plugin; do
+  field "$package" Depends | grep -q "$runtime (= $version)" || fail "$package does not depend on $runtime"
+done
+dpkg-deb -I "$(deb "$runtime")" shlibs | grep -qx "libzq 1 $runtime (>= $version)" || fail "$runtime: no shlibs entry"
+
+lintian --tag-display-limit 0 "$scratch"/dist/*.deb >"$scratch/lintian.log" 2>&1 || true
+cat "$scratch/lintian.log"
+! grep -q '^E: ' "$scratch/lintian.log" || fail "lintian reports errors"
+
+tree=$scratch/zorvik
+dpkg-deb -x "$(deb zorvik)" "$tree"
+appstreamcli validate-tree --no-net "$tree" || fail "appstreamcli validate-tree"
+metainfo=$tree/usr/share/metainfo/org.zorvik.Zorvik.metainfo.xml
+entry=$tree/usr/share/applications/org.zorvik.Zorvik.desktop
+desktop-file-validate "$entry" || fail "desktop-file-validate"
+grep -q '<launchable type="desktop-id">org.zorvik.Zorvik.desktop</launchable>' "$metainfo" || fail "metainfo launches another entry"
+grep -q '<project_license>MIT</project_license>' "$metainfo" || fail "metainfo does not name the MIT licence"
+grep -q '<release version="'"$version"'" date="2026-12-08"' "$metainfo" || fail "metainfo lacks the release $version"
+grep -qx 'Exec=/usr/games/Zorvik' "$entry" || fail "the menu entry does not start /usr/games/Zorvik"
+grep -qx 'Path=/usr/share/zorvik' "$entry" || fail "the menu entry does not start in the read-me page's folder"
+echo "packages: $(cd "$scratch/dist" && ls *.deb | tr '\n' ' ')"
