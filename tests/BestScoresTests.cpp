@@ -175,7 +175,7 @@ TEST_F(BestScoresDialog, AFirstRunShowsTitlesAndTenEmptyRanks)
     }
 }
 
-TEST_F(BestScoresDialog, RecordsAreShownWithTheShortDateAndTheSpecifiedPlacement)
+TEST_F(BestScoresDialog, RecordsAreShownWithTheShortDateAndNumbersAlignedRight)
 {
     TStateBlock& Block = Form->StateBlock();
     WriteNameField(Block.FBestScores[0].Name, "Ann");
