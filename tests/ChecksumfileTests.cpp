@@ -21,6 +21,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -496,6 +498,41 @@ TEST_F(ChecksumFile, ANameOfTheLongestLegalLengthIsWrittenAndRead)
     WriteWithCheckSum(Name, Data.data(), Data.size());
     EXPECT_EQ(ReadBack(Name, Data.size()), Data);
     EXPECT_EQ(FolderEntries(), QStringList{QString(255, u'n')});
+}
+
+// Another process that ignores the lock cuts the file short and lets it grow again while a child
+// reads it over and over: each read succeeds or fails with a read error, and none ends the child.
+TEST_F(ChecksumFile, AFileCutShortWhileItIsReadFailsTheReadAndNothingElse)
+{
+    const TBytes Data = RandomBytes(8 << 20, 6);
+    const QString Name = Path("shrinking.chk");
+    WriteWithCheckSum(Name, Data.data(), Data.size());
+    const int Handle = ::open(QFile::encodeName(Name).constData(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(Handle, 0);
+    const pid_t Reader = fork();
+    if (Reader == 0) {
+        TBytes Buffer(Data.size());
+        for (int Round = 0; Round < 100; ++Round) {
+            try {
+                ReadWithCheckSum(Name, Buffer.data(), Buffer.size());
+            } catch (const EReadError&) {
+            }
+        }
+        _exit(0);
+    }
+    // Whole for a while, then short and growing back piece by piece.
+    const TBytes File = FileBytes(Name);
+    constexpr std::size_t Piece = 1 << 20;
+    int Status = 0;
+    while (waitpid(Reader, &Status, WNOHANG) == 0) {
+        for (std::size_t Offset = 0; Offset < File.size(); Offset += Piece)
+            ASSERT_GT(pwrite(Handle, File.data() + Offset, std::min(Piece, File.size() - Offset), off_t(Offset)), 0);
+        ASSERT_EQ(ftruncate(Handle, Piece), 0);
+        for (std::size_t Offset = Piece; Offset < File.size(); Offset += Piece)
+            ASSERT_GT(pwrite(Handle, File.data() + Offset, std::min(Piece, File.size() - Offset), off_t(Offset)), 0);
+    }
+    ::close(Handle);
+    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << "the reader ended by signal " << WTERMSIG(Status);
 }
 
 // The child dies at a known point: past a file size limit, with the signal's default action.
