@@ -72,10 +72,6 @@ class TZQDataGrid : public TCustomGrid {
     Q_PROPERTY(QString ColumnList READ ColumnList WRITE SetColumnList)
     Q_PROPERTY(bool FollowNewRecords READ FollowNewRecords WRITE SetFollowNewRecords)
     Q_PROPERTY(int FixedRows READ FixedRows WRITE SetFixedRows)
-    Q_PROPERTY(TGridOptions Options READ Options WRITE SetOptions)
-    Q_PROPERTY(TScrollStyle ScrollBars READ ScrollBars WRITE SetScrollBars)
-    Q_PROPERTY(int VisibleColCount READ VisibleColCount STORED false)
-    Q_PROPERTY(int VisibleRowCount READ VisibleRowCount STORED false)
     // A form description leaves out a property that holds its declared default. Options declares
     // the base's set, to which the constructor adds goColSizing, so a new grid stores its options.
     Q_CLASSINFO("Default:FollowNewRecords", "false")

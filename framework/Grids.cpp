@@ -758,6 +758,14 @@ void TCustomGrid::focusOutEvent(QFocusEvent* Event)
     InvalidateCell(FCurrent.X, FCurrent.Y);
 }
 
+// Qt moves the focus on Tab before the key reaches keyPressEvent; with goTabs the key is the grid's.
+bool TCustomGrid::focusNextPrevChild(bool Next)
+{
+    if (FOptions & goTabs)
+        return false;
+    return QAbstractScrollArea::focusNextPrevChild(Next);
+}
+
 void TCustomGrid::Loaded()
 {
     FLoading = false;

@@ -20,24 +20,6 @@ enum TGridDrawStateFlag { gdSelected = 0x1, gdFocused = 0x2, gdFixed = 0x4 };
 Q_DECLARE_FLAGS(TGridDrawState, TGridDrawStateFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TGridDrawState)
 
-enum TGridOption {
-    goFixedVertLine = 0x1,
-    goFixedHorzLine = 0x2,
-    goVertLine = 0x4,
-    goHorzLine = 0x8,
-    goRangeSelect = 0x10,
-    goDrawFocusSelected = 0x20,
-    goColSizing = 0x80,
-    goEditing = 0x400,
-    goTabs = 0x800,
-    goRowSelect = 0x1000,
-    goAlwaysShowEditor = 0x2000,
-};
-Q_DECLARE_FLAGS(TGridOptions, TGridOption)
-Q_DECLARE_OPERATORS_FOR_FLAGS(TGridOptions)
-
-enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-
 struct TGridCoord {
     int X = 0; // column
     int Y = 0; // row
@@ -77,6 +59,29 @@ public:
 // overridable DrawCell. Rows all have the default height, so any number of rows costs nothing.
 class TCustomGrid : public QAbstractScrollArea {
     Q_OBJECT
+
+public:
+    // Declared inside the class so that the meta-object system, and with it a form designer,
+    // knows their names: check boxes for the options, a drop-down for the scroll bars.
+    enum TGridOption {
+        goFixedVertLine = 0x1,
+        goFixedHorzLine = 0x2,
+        goVertLine = 0x4,
+        goHorzLine = 0x8,
+        goRangeSelect = 0x10,
+        goDrawFocusSelected = 0x20,
+        goColSizing = 0x80,
+        goEditing = 0x400,
+        goTabs = 0x800,
+        goRowSelect = 0x1000,
+        goAlwaysShowEditor = 0x2000,
+    };
+    Q_DECLARE_FLAGS(TGridOptions, TGridOption)
+    Q_FLAG(TGridOptions)
+    enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+    Q_ENUM(TScrollStyle)
+
+private:
     Q_PROPERTY(int DefaultColWidth READ DefaultColWidth WRITE SetDefaultColWidth)
     Q_PROPERTY(int DefaultRowHeight READ DefaultRowHeight WRITE SetDefaultRowHeight)
     Q_PROPERTY(int GridLineWidth READ GridLineWidth WRITE SetGridLineWidth)
@@ -85,6 +90,10 @@ class TCustomGrid : public QAbstractScrollArea {
     Q_PROPERTY(bool DefaultDrawing READ DefaultDrawing WRITE SetDefaultDrawing)
     // The column widths as a window description stores them: blank-separated, first column first.
     Q_PROPERTY(QString ColWidthList READ ColWidthList WRITE SetColWidthList)
+    Q_PROPERTY(TGridOptions Options READ Options WRITE SetOptions)
+    Q_PROPERTY(TScrollStyle ScrollBars READ ScrollBars WRITE SetScrollBars)
+    Q_PROPERTY(int VisibleColCount READ VisibleColCount STORED false)
+    Q_PROPERTY(int VisibleRowCount READ VisibleRowCount STORED false)
 
 public:
     explicit TCustomGrid(QWidget* Parent = nullptr);
@@ -188,6 +197,7 @@ protected:
     void scrollContentsBy(int DX, int DY) override;
     void focusInEvent(QFocusEvent* Event) override;
     void focusOutEvent(QFocusEvent* Event) override;
+    bool focusNextPrevChild(bool Next) override;
 
 private:
     struct TSpan {
@@ -223,7 +233,7 @@ private:
     QColor FColor;
     QColor FFixedColor;
     bool FDefaultDrawing = true;
-    TGridOptions FOptions = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
+    TGridOptions FOptions{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
     TScrollStyle FScrollBars = TScrollStyle::ssBoth;
     TGridCoord FCurrent{1, 1};
     TGridCoord FAnchor{1, 1};
@@ -237,6 +247,23 @@ private:
     QLineEdit* FEditor = nullptr;
     TGridCanvas FCanvas;
 };
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(TCustomGrid::TGridOptions)
+
+using TGridOption = TCustomGrid::TGridOption;
+using TGridOptions = TCustomGrid::TGridOptions;
+using TScrollStyle = TCustomGrid::TScrollStyle;
+inline constexpr TGridOption goFixedVertLine = TCustomGrid::goFixedVertLine;
+inline constexpr TGridOption goFixedHorzLine = TCustomGrid::goFixedHorzLine;
+inline constexpr TGridOption goVertLine = TCustomGrid::goVertLine;
+inline constexpr TGridOption goHorzLine = TCustomGrid::goHorzLine;
+inline constexpr TGridOption goRangeSelect = TCustomGrid::goRangeSelect;
+inline constexpr TGridOption goDrawFocusSelected = TCustomGrid::goDrawFocusSelected;
+inline constexpr TGridOption goColSizing = TCustomGrid::goColSizing;
+inline constexpr TGridOption goEditing = TCustomGrid::goEditing;
+inline constexpr TGridOption goTabs = TCustomGrid::goTabs;
+inline constexpr TGridOption goRowSelect = TCustomGrid::goRowSelect;
+inline constexpr TGridOption goAlwaysShowEditor = TCustomGrid::goAlwaysShowEditor;
 
 // A grid whose cells the application draws in its OnDrawCell handler.
 class TDrawGrid : public TCustomGrid {

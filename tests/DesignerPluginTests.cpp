@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaProperty>
 #include <QPluginLoader>
 #include <QUiLoader>
 #include <QtUiPlugin/QDesignerCustomWidgetCollectionInterface>
@@ -53,6 +54,19 @@ TEST_F(DesignerPlugin, OffersBothGridsOnThePageZQ)
     }
 }
 
+namespace {
+
+// The value of an option set or a choice by the names a form file gives it.
+QByteArray KeysOf(const QObject& Object, const char* Name)
+{
+    const QMetaProperty Property = Object.metaObject()->property(Object.metaObject()->indexOfProperty(Name));
+    const int Value = Property.read(&Object).toInt();
+    return Property.isFlagType() ? Property.enumerator().valueToKeys(Value)
+                                 : QByteArray(Property.enumerator().valueToKey(Value));
+}
+
+} // namespace
+
 TEST_F(DesignerPlugin, AFormFileSetsPropertiesAndColumns)
 {
     QUiLoader Ui;
@@ -74,6 +88,8 @@ TEST_F(DesignerPlugin, AFormFileSetsPropertiesAndColumns)
     EXPECT_EQ(Bits->property("Text1").toString(), "X");
     EXPECT_EQ(Bits->property("Text0").toString(), "0");
     EXPECT_EQ(Bits->property("WordAddressTitleOffset").toInt(), 256);
+    EXPECT_EQ(KeysOf(*Bits, "Options"), "goFixedVertLine|goFixedHorzLine|goRowSelect");
+    EXPECT_EQ(KeysOf(*Bits, "ScrollBars"), "ssVertical");
 
     QWidget* Data = Form->findChild<QWidget*>("DataGrid");
     ASSERT_NE(Data, nullptr);
@@ -81,6 +97,8 @@ TEST_F(DesignerPlugin, AFormFileSetsPropertiesAndColumns)
     ASSERT_NE(DataGrid, nullptr) << Data->metaObject()->className();
     EXPECT_EQ(DataGrid->Columns()->Count(), 3);
     EXPECT_TRUE(Data->property("FollowNewRecords").toBool());
+    EXPECT_EQ(KeysOf(*Data, "Options"), "goVertLine|goHorzLine|goColSizing");
+    EXPECT_EQ(KeysOf(*Data, "ScrollBars"), "ssNone");
     EXPECT_EQ(Data->property("ColWidthList").toString(), "40 150 90");
     const QJsonArray Columns = QJsonDocument::fromJson(Data->property("ColumnList").toString().toUtf8()).array();
     ASSERT_EQ(Columns.size(), 3);

@@ -231,6 +231,33 @@ TEST(GridKeys, EnterIsConsumedAndTogglesTheEditorWhenEditingIsOn)
     EXPECT_FALSE(Grid.EditorMode());
 }
 
+TEST(GridKeys, TabMovesThroughTheCellsWithGoTabsAndOtherwiseToTheNextControl)
+{
+    QWidget Window;
+    TTestGrid* Grid = new TTestGrid;
+    Grid->setParent(&Window);
+    auto* Next = new QLineEdit(&Window);
+    Next->move(0, 310);
+    Window.show();
+    Window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window));
+    Grid->setFocus();
+    Grid->SetOptions(Grid->Options() | goTabs);
+    Grid->SetCol(Grid->ColCount() - 1);
+    QTest::keyClick(static_cast<QWidget*>(Grid), Qt::Key_Tab);
+    EXPECT_TRUE(Grid->hasFocus());
+    EXPECT_EQ(Grid->Col(), Grid->FixedCols());
+    EXPECT_EQ(Grid->Row(), 2);
+    QTest::keyClick(static_cast<QWidget*>(Grid), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Grid->Col(), Grid->ColCount() - 1);
+    EXPECT_EQ(Grid->Row(), 1);
+
+    Grid->SetOptions(Grid->Options() & ~TGridOptions(goTabs));
+    QTest::keyClick(static_cast<QWidget*>(Grid), Qt::Key_Tab);
+    EXPECT_TRUE(Next->hasFocus());
+    EXPECT_EQ(Grid->Row(), 1);
+}
+
 TEST(GridMouse, DraggingAColumnBorderInTheTitleRowResizesWithColSizing)
 {
     TTestGrid Grid;

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "components/ZQBitGrid.h"
 #include "components/ZQDataGrid.h"
 #include "framework/Registry.h"
 
@@ -626,6 +627,49 @@ TEST(DataGridConstruction, DeclaredDefaultsAreWhatANewGridAndANewColumnHold)
     TZQDataGridColumns Standalone(nullptr);
     ExpectDeclaredDefaultsHeld(*Standalone.Add(), {});
     ExpectDeclaredDefaultsHeld(*Grid.Columns()->Add(), {"Width"});
+}
+
+// What a form designer edits: the options as named flags, the scroll bars as a named choice, and
+// the two counts it shows but cannot write. Both grids publish them, through the meta-object alone.
+TEST(DataGridConstruction, BothGridsPublishOptionsScrollBarsAndVisibleCountsByName)
+{
+    TZQDataGrid Data;
+    ZQ::TZQBitGrid Bits;
+    for (TCustomGrid* Grid : {static_cast<TCustomGrid*>(&Data), static_cast<TCustomGrid*>(&Bits)}) {
+        SCOPED_TRACE(Grid->metaObject()->className());
+        const QMetaObject& Class = *Grid->metaObject();
+        const QMetaProperty Options = Class.property(Class.indexOfProperty("Options"));
+        ASSERT_TRUE(Options.isFlagType());
+        const QMetaEnum Flags = Options.enumerator();
+        EXPECT_EQ(QByteArray(Flags.valueToKeys(int(Grid->Options()))),
+                  Grid == &Data ? "goFixedVertLine|goFixedHorzLine|goVertLine|goHorzLine|goRangeSelect|goColSizing"
+                                : "goFixedVertLine|goFixedHorzLine|goVertLine|goHorzLine|goRangeSelect");
+        EXPECT_EQ(Flags.keyCount(), 11);
+        ASSERT_TRUE(Options.write(Grid, QStringLiteral("goVertLine|goRowSelect|goAlwaysShowEditor")));
+        EXPECT_EQ(Grid->Options(), TGridOptions({goVertLine, goRowSelect, goAlwaysShowEditor}));
+        EXPECT_EQ(Options.read(Grid).toInt(), goVertLine | goRowSelect | goAlwaysShowEditor);
+
+        const QMetaProperty ScrollBars = Class.property(Class.indexOfProperty("ScrollBars"));
+        ASSERT_TRUE(ScrollBars.isEnumType());
+        ASSERT_FALSE(ScrollBars.isFlagType());
+        EXPECT_STREQ(ScrollBars.enumerator().valueToKey(int(Grid->ScrollBars())), "ssBoth");
+        ASSERT_TRUE(ScrollBars.write(Grid, QStringLiteral("ssVertical")));
+        EXPECT_EQ(Grid->ScrollBars(), TScrollStyle::ssVertical);
+        EXPECT_EQ(Grid->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        EXPECT_EQ(ScrollBars.read(Grid).toInt(), int(TScrollStyle::ssVertical));
+
+        Grid->SetClientSize(300, 120);
+        Grid->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Grid));
+        for (const char* Name : {"VisibleColCount", "VisibleRowCount"}) {
+            const QMetaProperty Count = Class.property(Class.indexOfProperty(Name));
+            EXPECT_FALSE(Count.isWritable()) << Name;
+            EXPECT_FALSE(Count.isStored()) << Name;
+        }
+        EXPECT_EQ(Grid->property("VisibleColCount").toInt(), Grid->VisibleColCount());
+        EXPECT_EQ(Grid->property("VisibleRowCount").toInt(), Grid->VisibleRowCount());
+        EXPECT_GT(Grid->VisibleRowCount(), 0);
+    }
 }
 
 TEST(DataGridConstruction, RegisterOffersTheGridOnThePageZQ)
