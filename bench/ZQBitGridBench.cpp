@@ -1,18 +1,21 @@
 // The bit grid should cost what is visible, not what is stored: a full repaint of a 640 x 480
-// view of a million words against one of 16 words, scrolling through a million words by page,
-// and the peak memory of that grid against a new one, each grid in a process of its own.
+// view of a million words against one of 16 words, scrolling through a million words by page, a
+// key press among ten million columns with and without one wider than any screen, and the peak
+// memory of that grid against a new one, each grid in a process of its own.
 #include "components/ZQBitGrid.h"
 #include "framework/Application.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QProcess>
 #include <QScrollBar>
 #include <QWindow>
 
 #include <malloc.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -90,6 +93,39 @@ void BM_ScrollByPage(benchmark::State& State)
     State.counters["cells_per_page"] = double(Counter.Cells) / double(State.iterations());
 }
 BENCHMARK(BM_ScrollByPage)->Unit(benchmark::kMicrosecond);
+
+// A key press that moves the current cell one column, with its repaint, among ten million bit
+// columns of the ordinary width, or with the first of them wider than any screen (INT_MAX - 10).
+void BM_KeyAmongTenMillionColumns(benchmark::State& State)
+{
+    constexpr int Columns = 10000000;
+    TCellCounter Counter;
+    const std::unique_ptr<TZQBitGrid> Grid = ShownGrid(FewWords, Counter);
+    Grid->SetDataCols(Columns);
+    if (State.range(0))
+        Grid->SetColWidths(Grid->GetFixedCols(), INT_MAX - 10);
+    Grid->activateWindow();
+    Grid->setFocus();
+    for (int Wait = 0; Wait < 100 && !Grid->hasFocus(); ++Wait)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    if (!Grid->hasFocus()) {
+        State.SkipWithError("the grid has no focus");
+        return;
+    }
+    ShowChanges();
+    bool Right = true;
+    long Moves = 0;
+    for (auto _ : State) {
+        const int Before = Grid->Col();
+        QKeyEvent Press(QEvent::KeyPress, Right ? Qt::Key_Right : Qt::Key_Left, Qt::NoModifier);
+        QCoreApplication::sendEvent(Grid.get(), &Press);
+        ShowChanges();
+        Moves += Grid->Col() != Before;
+        Right = !Right;
+    }
+    State.counters["moves_per_press"] = double(Moves) / double(State.iterations());
+}
+BENCHMARK(BM_KeyAmongTenMillionColumns)->ArgName("one_wide_column")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 struct TPeakMemory {
     double PeakRssKiB = 0;

@@ -1,5 +1,5 @@
-// The data grid's notifications and painting at a thousand records against ten million and a
-// thousand million, its peak memory at each, and QTableView over a table model with the same texts.
+// The data grid's notifications and painting at a thousand records against ten million, a
+// thousand million and 2^31 - 1, its peak memory at each, and QTableView over a table model with the same texts.
 // Every timed step includes the painting it causes, handed to the (offscreen) screen.
 #include "components/ZQDataGrid.h"
 #include "framework/Application.h"
@@ -17,6 +17,7 @@
 #include <QWindow>
 
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -159,6 +160,7 @@ public:
 constexpr int Thousand = 1000;
 constexpr int TenMillion = 10000000;
 constexpr int ThousandMillion = 1000000000;
+constexpr int MostRecords = INT_MAX; // the most a source can count
 
 // One side of a comparison: a step timed with the painting it causes, and what undoes it untimed.
 struct TArm {
@@ -264,24 +266,27 @@ BENCHMARK(BM_Notification)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
-// A thousand million records: a jump to the last record and back, an insertion and a removal at
-// the top, each against a full repaint of the same grid. Each step also moves the scroll bar,
-// which paints itself; without scroll bars the step costs the one screen alone.
+// A thousand million records and the most a source can count: a jump to the last record and
+// back, an insertion and a removal at the top, each against a full repaint of the same grid. Each
+// step also moves the scroll bar, which paints itself; without scroll bars the step costs the one
+// screen alone. An insertion starts one record short, so that it reaches the count.
 enum THugeStep { JumpToLast, InsertAtTop, RemoveAtTop };
 
-void BM_ThousandMillion(benchmark::State& State)
+void BM_HugeSource(benchmark::State& State)
 {
-    TPlacedGrid Grid(ThousandMillion, AtTop);
-    if (!State.range(1)) {
+    const int Records = int(State.range(0));
+    const auto HugeStep = THugeStep(State.range(1));
+    TPlacedGrid Grid(HugeStep == InsertAtTop ? Records - 1 : Records, AtTop);
+    if (!State.range(2)) {
         Grid.Shown.Grid->SetScrollBars(TScrollStyle::ssNone);
         ShowChanges();
     }
     TArm Screen = ArmFor("full_repaint", Grid, Repainted);
     TArm Step;
-    switch (THugeStep(State.range(0))) {
+    switch (HugeStep) {
     case JumpToLast: {
         TZQDataGrid* Shown = Grid.Shown.Grid.get();
-        Step = {"jump", [Shown] { Shown->SetDataRow(ThousandMillion - 1); }, [Shown] { Shown->SetDataRow(0); },
+        Step = {"jump", [Shown, Records] { Shown->SetDataRow(Records - 1); }, [Shown] { Shown->SetDataRow(0); },
                 &Grid.Shown.Paints};
         break;
     }
@@ -290,13 +295,13 @@ void BM_ThousandMillion(benchmark::State& State)
     }
     Compare(State, Screen, Step);
     TZQDataGrid& Shown = *Grid.Shown.Grid;
-    Shown.SetDataRow(ThousandMillion - 1);
+    Shown.SetDataRow(Grid.Shown.Source.GetRecordCount() - 1);
     ShowChanges();
-    State.counters["last_record_shown"] = Shown.TopRow() + Shown.VisibleRowCount() == Shown.RowCount();
+    State.counters["last_record_shown"] = qint64(Shown.TopRow()) + Shown.VisibleRowCount() == Shown.RowCount();
 }
-BENCHMARK(BM_ThousandMillion)
-    ->ArgNames({"step", "scroll_bars"})
-    ->ArgsProduct({{JumpToLast, InsertAtTop, RemoveAtTop}, {1, 0}})
+BENCHMARK(BM_HugeSource)
+    ->ArgNames({"records", "step", "scroll_bars"})
+    ->ArgsProduct({{ThousandMillion, MostRecords}, {JumpToLast, InsertAtTop, RemoveAtTop}, {1, 0}})
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
@@ -313,7 +318,8 @@ BENCHMARK(BM_ShowGrid)
     ->Unit(benchmark::kMillisecond)
     ->Arg(Thousand)
     ->Arg(TenMillion)
-    ->Arg(ThousandMillion);
+    ->Arg(ThousandMillion)
+    ->Arg(MostRecords);
 
 // Against QTableView at ten million rows ------------------------------------------------------------
 
@@ -379,7 +385,7 @@ void BM_VersusTableView(benchmark::State& State)
         // One page down, then one page up, from the middle of the rows.
         TZQDataGrid& G = *Grid.Grid;
         QScrollBar& Bar = *Table.View->verticalScrollBar();
-        G.SetTopRow(G.RowCount() / 2);
+        G.SetTopRow(int(G.RowCount() / 2));
         Bar.setValue(Bar.maximum() / 2);
         ShowChanges();
         auto GridDown = std::make_shared<bool>(true);
@@ -420,20 +426,21 @@ long PeakKiB()
     return -1;
 }
 
-// In a process of its own: shows what is probed, goes to the last record, inserts and removes a
-// record at the top, and prints the peak resident size.
+// In a process of its own: shows what is probed, goes to the last record, removes and inserts a
+// record at the top (in this order, so that no count goes past the largest), and prints the peak
+// resident size.
 int RunProbe(TProbe Probe, int Records)
 {
     if (Probe == ProbeGrid) {
         TShownGrid Shown(Records);
         PaintAfter([&] { Shown.Grid->SetDataRow(Records - 1); }, Shown.Paints);
-        PaintAfter([&] { Shown.Source.Insert(0); }, Shown.Paints);
         PaintAfter([&] { Shown.Source.Remove(0); }, Shown.Paints);
+        PaintAfter([&] { Shown.Source.Insert(0); }, Shown.Paints);
     } else if (Probe == ProbeTable) {
         TShownTable Shown(Records);
         PaintAfter([&] { Shown.View->scrollToBottom(); }, Shown.Paints);
-        PaintAfter([&] { Shown.Model.Insert(0); }, Shown.Paints);
         PaintAfter([&] { Shown.Model.Remove(0); }, Shown.Paints);
+        PaintAfter([&] { Shown.Model.Insert(0); }, Shown.Paints);
     } else {
         QWidget Window;
         TPaintCounter Paints;
@@ -477,6 +484,7 @@ BENCHMARK(BM_PeakMemory)
     ->Args({ProbeGrid, Thousand})
     ->Args({ProbeGrid, TenMillion})
     ->Args({ProbeGrid, ThousandMillion})
+    ->Args({ProbeGrid, MostRecords})
     ->Args({ProbeTable, TenMillion});
 
 } // namespace

@@ -196,16 +196,17 @@ void TZQBitGrid::SetDataWords(int DataRow, int Value)
         OnCellDataChanged(this, -1, ARow);
 }
 
+// Unchecked coordinates wrap around at 32 bits instead of overflowing.
 void TZQBitGrid::CellToDataCoord(int ARow, int ACol, int& DataRow, int& BitNo) const
 {
-    DataRow = ARow - GetFixedRows();
-    BitNo = ColCount() - 1 - ACol;
+    DataRow = int(std::uint32_t(ARow) - std::uint32_t(GetFixedRows()));
+    BitNo = int(std::uint32_t(ColCount()) - 1u - std::uint32_t(ACol));
 }
 
 void TZQBitGrid::DataToCellCoord(int DataRow, int BitNo, int& ARow, int& ACol) const
 {
-    ARow = DataRow + GetFixedRows();
-    ACol = ColCount() - 1 - BitNo;
+    ARow = int(std::uint32_t(DataRow) + std::uint32_t(GetFixedRows()));
+    ACol = int(std::uint32_t(ColCount()) - 1u - std::uint32_t(BitNo));
 }
 
 // Drawing -----------------------------------------------------------------------------------------

@@ -228,7 +228,8 @@ int TZQDataGrid::GetDataRow() const
 
 void TZQDataGrid::SetDataRow(int Value)
 {
-    SetRow(Value + FixedRows());
+    // A record whose row would lie past INT_MAX has no row, as a negative one has none.
+    SetRow(Value > INT_MAX - FixedRows() ? -1 : Value + FixedRows());
 }
 
 void TZQDataGrid::SetColumns(TZQDataGridColumns* Value)
@@ -239,7 +240,7 @@ void TZQDataGrid::SetColumns(TZQDataGridColumns* Value)
 void TZQDataGrid::SetFixedRows(int Value)
 {
     if (Value >= RowCount())
-        SetRowCount(Value + 1);
+        SetRowCount(qint64(Value) + 1);
     TCustomGrid::SetFixedRows(Value);
     UpdateRecordCount();
 }
@@ -253,8 +254,9 @@ void TZQDataGrid::FullUpdate()
 void TZQDataGrid::UpdateRecordCount()
 {
     const int Records = FData ? FData->GetRecordCount() : 0;
-    // A source near the largest count cannot have all its rows; it keeps as many as fit.
-    SetRowCount(int(std::min<long long>(std::max(Records, 1) + (long long)FixedRows(), INT_MAX)));
+    // Beyond one fixed row, a source of the largest count has more rows than the grid can hold:
+    // it keeps as many as fit.
+    SetRowCount(std::max(Records, 1) + qint64(FixedRows()));
 }
 
 void TZQDataGrid::RecordInserted(int Index)
@@ -277,13 +279,14 @@ void TZQDataGrid::RecordRemoved(int Index)
 
 void TZQDataGrid::RecordChanged(int Index)
 {
-    InvalidateRow(Index + FixedRows());
+    if (Index <= INT_MAX - FixedRows())
+        InvalidateRow(Index + FixedRows());
 }
 
 // A record inserted or removed above the end of the fully visible rows moves what they show.
 void TZQDataGrid::RepaintIfVisible(int Index)
 {
-    if (Index + FixedRows() < TopRow() + VisibleRowCount())
+    if (qint64(Index) + FixedRows() < qint64(TopRow()) + VisibleRowCount())
         InvalidateGrid();
 }
 

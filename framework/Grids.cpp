@@ -18,6 +18,26 @@ namespace {
 
 constexpr int SizingMargin = 3; // pixels either side of a column border that start sizing
 constexpr int MinColWidth = 4;
+// The size of a cell's rectangle is cut here, far beyond any screen, so that the rectangle's
+// edges and the texts placed in it stay within an int.
+constexpr int MaxCellSpan = INT_MAX / 4;
+
+int ClampToInt(qint64 Value)
+{
+    return int(std::clamp<qint64>(Value, INT_MIN, INT_MAX));
+}
+
+// A rectangle given in 64 bits, cut to the client area.
+QRect ClientPart(qint64 X, qint64 Y, qint64 Width, qint64 Height, const QSize& Client)
+{
+    const qint64 Left = std::max<qint64>(X, 0);
+    const qint64 Top = std::max<qint64>(Y, 0);
+    const qint64 Right = std::min<qint64>(X + Width, Client.width());
+    const qint64 Bottom = std::min<qint64>(Y + Height, Client.height());
+    if (Right <= Left || Bottom <= Top)
+        return QRect();
+    return QRect(int(Left), int(Top), int(Right - Left), int(Bottom - Top));
+}
 
 [[noreturn]] void InvalidOperation(TFrameworkString Message)
 {
@@ -58,7 +78,6 @@ TCustomGrid::TCustomGrid(QWidget* Parent) : QAbstractScrollArea(Parent)
 {
     FColor = palette().color(QPalette::Base);
     FFixedColor = palette().color(QPalette::Button);
-    FColWidths = QList<int>(FColCount, FDefaultColWidth);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
@@ -78,7 +97,7 @@ void TCustomGrid::SetColCount(int Value)
         return;
     if (Value <= FFixedCols)
         FFixedCols = Value - 1;
-    FColWidths.resize(Value, FDefaultColWidth);
+    FColWidths.erase(FColWidths.lower_bound(Value), FColWidths.end());
     FColCount = Value;
     FCurrent.X = std::clamp(FCurrent.X, FFixedCols, FColCount - 1);
     FAnchor.X = std::clamp(FAnchor.X, FFixedCols, FColCount - 1);
@@ -87,17 +106,18 @@ void TCustomGrid::SetColCount(int Value)
     InvalidateGrid();
 }
 
-void TCustomGrid::SetRowCount(int Value)
+void TCustomGrid::SetRowCount(qint64 Value)
 {
-    Value = std::max(Value, 1);
+    Value = std::clamp<qint64>(Value, 1, MaxRowCount);
     if (Value == FRowCount)
         return;
     if (Value <= FFixedRows)
-        FFixedRows = Value - 1;
-    const int OldCount = FRowCount;
+        FFixedRows = int(Value - 1);
+    const qint64 OldCount = FRowCount;
     FRowCount = Value;
-    FCurrent.Y = std::clamp(FCurrent.Y, FFixedRows, FRowCount - 1);
-    FAnchor.Y = std::clamp(FAnchor.Y, FFixedRows, FRowCount - 1);
+    const int LastRow = int(FRowCount - 1);
+    FCurrent.Y = std::clamp(FCurrent.Y, FFixedRows, LastRow);
+    FAnchor.Y = std::clamp(FAnchor.Y, FFixedRows, LastRow);
     const int OldTop = FTopRow;
     FTopRow = std::clamp(FTopRow, FFixedRows, MaxTopRow());
     UpdateScrollBars();
@@ -106,7 +126,7 @@ void TCustomGrid::SetRowCount(int Value)
         InvalidateGrid();
         return;
     }
-    const int First = std::min(OldCount, FRowCount);
+    const qint64 First = std::min(OldCount, FRowCount);
     for (const TSpan& Row : VisibleRows())
         if (Row.Index >= First - 1 && Row.Index >= FFixedRows) {
             InvalidateRect(QRect(0, Row.Start, ClientSize().width(), ClientSize().height() - Row.Start));
@@ -115,8 +135,8 @@ void TCustomGrid::SetRowCount(int Value)
     const QList<TSpan> Rows = VisibleRows();
     if (!Rows.isEmpty() && Rows.last().Index < First - 1)
         return;
-    const int Bottom = Rows.isEmpty() ? 0 : Rows.last().Start + Rows.last().Size + FGridLineWidth;
-    InvalidateRect(QRect(0, Bottom, ClientSize().width(), ClientSize().height() - Bottom));
+    const qint64 Bottom = Rows.isEmpty() ? 0 : qint64(Rows.last().Start) + Rows.last().Size + FGridLineWidth;
+    InvalidateRect(ClientPart(0, Bottom, ClientSize().width(), ClientSize().height() - Bottom, ClientSize()));
 }
 
 void TCustomGrid::SetFixedCols(int Value)
@@ -151,10 +171,11 @@ void TCustomGrid::SetFixedRows(int Value)
 
 void TCustomGrid::SetDefaultColWidth(int Value)
 {
+    Value = std::max(Value, 0);
     if (Value == FDefaultColWidth)
         return;
     FDefaultColWidth = Value;
-    FColWidths.fill(Value);
+    FColWidths.clear();
     UpdateScrollBars();
     InvalidateGrid();
 }
@@ -172,16 +193,21 @@ void TCustomGrid::SetDefaultRowHeight(int Value)
 
 int TCustomGrid::ColWidths(int ACol) const
 {
-    return ACol >= 0 && ACol < FColCount ? FColWidths[ACol] : FDefaultColWidth;
+    const auto Width = FColWidths.find(ACol);
+    return Width != FColWidths.end() ? Width->second : FDefaultColWidth;
 }
 
 void TCustomGrid::SetColWidths(int ACol, int Value)
 {
     if (ACol < 0 || ACol >= FColCount)
         InvalidOperation(SIndexOutOfRange);
-    if (FColWidths[ACol] == Value)
+    Value = std::max(Value, 0);
+    if (ColWidths(ACol) == Value)
         return;
-    FColWidths[ACol] = Value;
+    if (Value == FDefaultColWidth)
+        FColWidths.erase(ACol);
+    else
+        FColWidths[ACol] = Value;
     UpdateScrollBars();
     PlaceEditor();
     InvalidateGrid();
@@ -189,9 +215,11 @@ void TCustomGrid::SetColWidths(int ACol, int Value)
 
 QString TCustomGrid::ColWidthList() const
 {
+    // Up to the last column with a width of its own: the columns after it have the default.
     QStringList Widths;
-    for (int Width : FColWidths)
-        Widths << QString::number(Width);
+    const int Count = FColWidths.empty() ? 0 : FColWidths.rbegin()->first + 1;
+    for (int Col = 0; Col < Count; ++Col)
+        Widths << QString::number(ColWidths(Col));
     return Widths.join(u' ');
 }
 
@@ -269,66 +297,77 @@ void TCustomGrid::SetClientSize(int Width, int Height)
     resize(Width + Frame.left() + Frame.right(), Height + Frame.top() + Frame.bottom());
 }
 
-int TCustomGrid::FixedWidth() const
+// At most 2^31 columns of at most 2^32 pixels each: the sum fits in 64 bits.
+qint64 TCustomGrid::FixedWidth() const
 {
-    int Width = 0;
-    for (int Col = 0; Col < FFixedCols; ++Col)
-        Width += FColWidths[Col] + FGridLineWidth;
+    qint64 Width = qint64(FFixedCols) * (qint64(FDefaultColWidth) + FGridLineWidth);
+    for (auto Own = FColWidths.begin(); Own != FColWidths.end() && Own->first < FFixedCols; ++Own)
+        Width += qint64(Own->second) - FDefaultColWidth;
     return Width;
 }
 
-int TCustomGrid::FixedHeight() const
+qint64 TCustomGrid::FixedHeight() const
 {
-    return FFixedRows * (FDefaultRowHeight + FGridLineWidth);
+    return FFixedRows * RowExtent();
 }
 
 int TCustomGrid::VisibleRowCount() const
 {
-    const int Room = ClientSize().height() - FixedHeight();
-    const int Fit = Room > 0 ? (Room + FGridLineWidth) / (FDefaultRowHeight + FGridLineWidth) : 0;
-    return std::min(Fit, FRowCount - FTopRow);
+    const qint64 Room = ClientSize().height() - FixedHeight();
+    const qint64 Fit = Room > 0 ? (Room + FGridLineWidth) / RowExtent() : 0;
+    return int(std::min(Fit, FRowCount - FTopRow));
 }
 
+// Columns of no width between lines of no width take no room; a view counts no more of them
+// than it has pixels.
 int TCustomGrid::VisibleColCount() const
 {
-    int Room = ClientSize().width() - FixedWidth() + FGridLineWidth;
+    qint64 Room = ClientSize().width() - FixedWidth() + FGridLineWidth;
+    const int Limit = std::max(ClientSize().width(), 0) + 1;
     int Count = 0;
-    for (int Col = FLeftCol; Col < FColCount && Room >= FColWidths[Col] + FGridLineWidth; ++Col, ++Count)
-        Room -= FColWidths[Col] + FGridLineWidth;
+    for (int Col = FLeftCol; Col < FColCount && Count < Limit && Room >= ColExtent(Col); ++Col, ++Count)
+        Room -= ColExtent(Col);
     return Count;
 }
 
 int TCustomGrid::MaxTopRow() const
 {
-    const int Room = ClientSize().height() - FixedHeight();
-    const int Fit = std::max(1, Room > 0 ? (Room + FGridLineWidth) / (FDefaultRowHeight + FGridLineWidth) : 1);
-    return std::max(FFixedRows, FRowCount - Fit);
+    const qint64 Room = ClientSize().height() - FixedHeight();
+    const qint64 Fit = std::max<qint64>(1, Room > 0 ? (Room + FGridLineWidth) / RowExtent() : 1);
+    return int(std::max<qint64>(FFixedRows, FRowCount - Fit));
+}
+
+int TCustomGrid::LeftColShowing(int ACol) const
+{
+    qint64 Room = ClientSize().width() - FixedWidth() + FGridLineWidth - ColExtent(ACol);
+    const int Limit = std::max(ClientSize().width(), 0) + 1;
+    int Col = ACol;
+    while (Col - 1 >= FFixedCols && ACol - Col < Limit && Room >= ColExtent(Col - 1)) {
+        --Col;
+        Room -= ColExtent(Col);
+    }
+    return std::max(FFixedCols, Col);
 }
 
 int TCustomGrid::MaxLeftCol() const
 {
-    int Room = ClientSize().width() - FixedWidth() + FGridLineWidth;
-    int Col = FColCount - 1;
-    Room -= FColWidths[Col] + FGridLineWidth;
-    while (Col - 1 >= FFixedCols && Room >= FColWidths[Col - 1] + FGridLineWidth) {
-        --Col;
-        Room -= FColWidths[Col] + FGridLineWidth;
-    }
-    return std::max(FFixedCols, Col);
+    return LeftColShowing(FColCount - 1);
 }
 
 QList<TCustomGrid::TSpan> TCustomGrid::VisibleCols() const
 {
     QList<TSpan> Spans;
     const int Limit = ClientSize().width();
-    int X = 0;
+    qint64 X = 0;
+    // Columns that take no room would otherwise all be listed.
+    auto Room = [&] { return X < Limit && Spans.size() <= Limit; };
     auto Add = [&](int Col) {
-        Spans.append({Col, X, FColWidths[Col]});
-        X += FColWidths[Col] + FGridLineWidth;
+        Spans.append({Col, int(X), std::min(ColWidths(Col), MaxCellSpan)});
+        X += ColExtent(Col);
     };
-    for (int Col = 0; Col < FFixedCols && X < Limit; ++Col)
+    for (int Col = 0; Col < FFixedCols && Room(); ++Col)
         Add(Col);
-    for (int Col = FLeftCol; Col < FColCount && X < Limit; ++Col)
+    for (int Col = FLeftCol; Col < FColCount && Room(); ++Col)
         Add(Col);
     return Spans;
 }
@@ -337,12 +376,14 @@ QList<TCustomGrid::TSpan> TCustomGrid::VisibleRows() const
 {
     QList<TSpan> Spans;
     const int Limit = ClientSize().height();
-    const int Step = FDefaultRowHeight + FGridLineWidth;
-    int Y = 0;
+    const qint64 Step = RowExtent();
+    const int Height = std::min(FDefaultRowHeight, MaxCellSpan);
+    qint64 Y = 0;
     for (int Row = 0; Row < FFixedRows && Y < Limit; ++Row, Y += Step)
-        Spans.append({Row, Y, FDefaultRowHeight});
-    for (int Row = FTopRow; Row < FRowCount && Y < Limit; ++Row, Y += Step)
-        Spans.append({Row, Y, FDefaultRowHeight});
+        Spans.append({Row, int(Y), Height});
+    // The last row may be row INT_MAX, so the count runs in 64 bits.
+    for (qint64 Row = FTopRow; Row < FRowCount && Y < Limit; ++Row, Y += Step)
+        Spans.append({int(Row), int(Y), Height});
     return Spans;
 }
 
@@ -481,13 +522,12 @@ void TCustomGrid::ScrollToCurrent()
 {
     if (FCurrent.Y < FTopRow)
         SetTopRow(FCurrent.Y);
-    else if (const int Visible = std::max(1, VisibleRowCount()); FCurrent.Y >= FTopRow + Visible)
+    else if (const int Visible = std::max(1, VisibleRowCount()); FCurrent.Y >= qint64(FTopRow) + Visible)
         SetTopRow(FCurrent.Y - Visible + 1);
     if (FCurrent.X < FLeftCol)
         SetLeftCol(FCurrent.X);
-    else
-        while (FCurrent.X >= FLeftCol + std::max(1, VisibleColCount()) && FLeftCol < MaxLeftCol())
-            SetLeftCol(FLeftCol + 1);
+    else if (FCurrent.X >= qint64(FLeftCol) + std::max(1, VisibleColCount()))
+        SetLeftCol(LeftColShowing(FCurrent.X));
 }
 
 void TCustomGrid::SetTopRow(int Value)
@@ -619,8 +659,9 @@ void TCustomGrid::MoveByKey(QKeyEvent* Event)
 {
     const bool Extend = (Event->modifiers() & Qt::ShiftModifier) && (FOptions & goRangeSelect);
     const bool Control = Event->modifiers() & Qt::ControlModifier;
-    int ACol = FCurrent.X;
-    int ARow = FCurrent.Y;
+    // In 64 bits: a move from the last row or column goes past INT_MAX before it is clamped.
+    qint64 ACol = FCurrent.X;
+    qint64 ARow = FCurrent.Y;
     const int Page = std::max(1, VisibleRowCount());
     switch (Event->key()) {
     case Qt::Key_Up: --ARow; break;
@@ -628,7 +669,7 @@ void TCustomGrid::MoveByKey(QKeyEvent* Event)
     case Qt::Key_Left: --ACol; break;
     case Qt::Key_Right: ++ACol; break;
     case Qt::Key_PageUp: ARow -= Page; SetTopRow(FTopRow - Page); break;
-    case Qt::Key_PageDown: ARow += Page; SetTopRow(FTopRow + Page); break;
+    case Qt::Key_PageDown: ARow += Page; SetTopRow(ClampToInt(qint64(FTopRow) + Page)); break;
     case Qt::Key_Home: Control ? void(ARow = FFixedRows) : void(ACol = FFixedCols); break;
     case Qt::Key_End: Control ? void(ARow = FRowCount - 1) : void(ACol = FColCount - 1); break;
     case Qt::Key_Tab:
@@ -641,9 +682,9 @@ void TCustomGrid::MoveByKey(QKeyEvent* Event)
         break;
     default: return;
     }
-    ACol = std::clamp(ACol, FFixedCols, FColCount - 1);
-    ARow = std::clamp(ARow, FFixedRows, FRowCount - 1);
-    MoveCurrent(ACol, ARow, !Extend);
+    ACol = std::clamp<qint64>(ACol, FFixedCols, FColCount - 1);
+    ARow = std::clamp<qint64>(ARow, FFixedRows, FRowCount - 1);
+    MoveCurrent(int(ACol), int(ARow), !Extend);
 }
 
 void TCustomGrid::keyPressEvent(QKeyEvent* Event)
@@ -692,7 +733,7 @@ int TCustomGrid::SizingBorder(int X, int Y) const
     if (!(FOptions & goColSizing) || Y >= FixedHeight())
         return -1;
     for (const TSpan& Col : VisibleCols()) {
-        const int Border = Col.Start + Col.Size;
+        const qint64 Border = qint64(Col.Start) + Col.Size;
         if (X >= Border - SizingMargin && X <= Border + FGridLineWidth + SizingMargin)
             return Col.Index;
     }
@@ -710,7 +751,7 @@ void TCustomGrid::mousePressEvent(QMouseEvent* Event)
         FSizingCol = SizingBorder(At.x(), At.y());
         if (FSizingCol >= 0) {
             FSizingStartX = At.x();
-            FSizingStartWidth = FColWidths[FSizingCol];
+            FSizingStartWidth = ColWidths(FSizingCol);
             return;
         }
         const TGridCoord Cell = MouseCoord(At.x(), At.y());
@@ -724,7 +765,8 @@ void TCustomGrid::mouseMoveEvent(QMouseEvent* Event)
     Guarded([&] {
         const QPoint At = Event->position().toPoint();
         if (FSizingCol >= 0) {
-            SetColWidths(FSizingCol, std::max(MinColWidth, FSizingStartWidth + At.x() - FSizingStartX));
+            SetColWidths(FSizingCol,
+                         ClampToInt(std::max<qint64>(MinColWidth, qint64(FSizingStartWidth) + At.x() - FSizingStartX)));
             return;
         }
         viewport()->setCursor(SizingBorder(At.x(), At.y()) >= 0 ? Qt::SplitHCursor : Qt::ArrowCursor);
@@ -777,23 +819,26 @@ void TCustomGrid::DrawLines(QPainter& Painter, const QList<TSpan>& Cols, const Q
 {
     if (FGridLineWidth <= 0 || Cols.isEmpty() || Rows.isEmpty())
         return;
-    const int Right = Cols.last().Start + Cols.last().Size + FGridLineWidth;
-    const int Bottom = Rows.last().Start + Rows.last().Size + FGridLineWidth;
+    const QSize Client = ClientSize();
+    const qint64 Right = qint64(Cols.last().Start) + Cols.last().Size + FGridLineWidth;
+    const qint64 Bottom = qint64(Rows.last().Start) + Rows.last().Size + FGridLineWidth;
     const QColor FixedLine = palette().color(QPalette::Dark);
     const QColor Line = palette().color(QPalette::Midlight);
     for (const TSpan& Col : Cols) {
         const bool Fixed = Col.Index < FFixedCols;
+        const qint64 X = qint64(Col.Start) + Col.Size;
         if (FOptions & (Fixed ? goFixedVertLine : goVertLine))
-            Painter.fillRect(QRect(Col.Start + Col.Size, 0, FGridLineWidth, Bottom), Fixed ? FixedLine : Line);
+            Painter.fillRect(ClientPart(X, 0, FGridLineWidth, Bottom, Client), Fixed ? FixedLine : Line);
         else if (FOptions & goFixedVertLine)
-            Painter.fillRect(QRect(Col.Start + Col.Size, 0, FGridLineWidth, FixedHeight()), FixedLine);
+            Painter.fillRect(ClientPart(X, 0, FGridLineWidth, FixedHeight(), Client), FixedLine);
     }
     for (const TSpan& Row : Rows) {
         const bool Fixed = Row.Index < FFixedRows;
+        const qint64 Y = qint64(Row.Start) + Row.Size;
         if (FOptions & (Fixed ? goFixedHorzLine : goHorzLine))
-            Painter.fillRect(QRect(0, Row.Start + Row.Size, Right, FGridLineWidth), Fixed ? FixedLine : Line);
+            Painter.fillRect(ClientPart(0, Y, Right, FGridLineWidth, Client), Fixed ? FixedLine : Line);
         else if (FOptions & goFixedHorzLine)
-            Painter.fillRect(QRect(0, Row.Start + Row.Size, FixedWidth(), FGridLineWidth), FixedLine);
+            Painter.fillRect(ClientPart(0, Y, FixedWidth(), FGridLineWidth, Client), FixedLine);
     }
 }
 

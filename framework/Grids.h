@@ -9,7 +9,9 @@
 #include <QList>
 #include <QRect>
 
+#include <climits>
 #include <functional>
+#include <map>
 
 class QLineEdit;
 class QPainter;
@@ -56,7 +58,9 @@ public:
 // A grid of cells in columns and rows, the first FixedCols columns and FixedRows rows being fixed
 // titles. It keeps a current cell outside the fixed area, moved by keys and mouse after asking
 // SelectCell, scrolls by whole rows and columns, and paints only the visible cells through the
-// overridable DrawCell. Rows all have the default height, so any number of rows costs nothing.
+// overridable DrawCell. Rows all have the default height and columns the default width unless
+// given one, so any number of rows or columns costs nothing. Positions are summed in 64 bits: no
+// width, height or count can overflow them.
 class TCustomGrid : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -101,8 +105,10 @@ public:
 
     int ColCount() const { return FColCount; }
     void SetColCount(int Value);
-    int RowCount() const { return FRowCount; }
-    void SetRowCount(int Value);
+    // One more than the largest row index, so that row INT_MAX can exist.
+    static constexpr qint64 MaxRowCount = qint64(INT_MAX) + 1;
+    qint64 RowCount() const { return FRowCount; }
+    void SetRowCount(qint64 Value);
     int FixedCols() const { return FFixedCols; }
     void SetFixedCols(int Value);
     int FixedRows() const { return FFixedRows; }
@@ -113,6 +119,7 @@ public:
     int DefaultRowHeight() const { return FDefaultRowHeight; }
     void SetDefaultRowHeight(int Value);
     int ColWidths(int ACol) const;
+    // Negative widths are raised to 0.
     void SetColWidths(int ACol, int Value);
     QString ColWidthList() const;
     void SetColWidthList(const QString& Widths);
@@ -208,8 +215,13 @@ private:
     // Visible columns (rows) in order: the fixed ones, then from LeftCol (TopRow) on.
     QList<TSpan> VisibleCols() const;
     QList<TSpan> VisibleRows() const;
-    int FixedWidth() const;
-    int FixedHeight() const;
+    qint64 FixedWidth() const;
+    qint64 FixedHeight() const;
+    qint64 ColExtent(int ACol) const { return qint64(ColWidths(ACol)) + FGridLineWidth; }
+    qint64 RowExtent() const { return qint64(FDefaultRowHeight) + FGridLineWidth; }
+    // The leftmost column from which ACol is still wholly visible; ACol itself when it is wider
+    // than the room.
+    int LeftColShowing(int ACol) const;
     int MaxTopRow() const;
     int MaxLeftCol() const;
     void InvalidateRect(const QRect& Rect);
@@ -223,12 +235,13 @@ private:
     int SizingBorder(int X, int Y) const;
 
     int FColCount = 5;
-    int FRowCount = 5;
+    qint64 FRowCount = 5;
     int FFixedCols = 1;
     int FFixedRows = 1;
     int FDefaultColWidth = 64;
     int FDefaultRowHeight = 24;
-    QList<int> FColWidths;
+    // The widths given to single columns; every other column has the default width.
+    std::map<int, int> FColWidths;
     int FGridLineWidth = 1;
     QColor FColor;
     QColor FFixedColor;
@@ -269,7 +282,7 @@ inline constexpr TGridOption goAlwaysShowEditor = TCustomGrid::goAlwaysShowEdito
 class TDrawGrid : public TCustomGrid {
     Q_OBJECT
     Q_PROPERTY(int ColCount READ ColCount WRITE SetColCount)
-    Q_PROPERTY(int RowCount READ RowCount WRITE SetRowCount)
+    Q_PROPERTY(qint64 RowCount READ RowCount WRITE SetRowCount)
     Q_PROPERTY(int FixedCols READ FixedCols WRITE SetFixedCols)
     Q_PROPERTY(int FixedRows READ FixedRows WRITE SetFixedRows)
 
