@@ -630,7 +630,7 @@ TEST(DataGridConstruction, DeclaredDefaultsAreWhatANewGridAndANewColumnHold)
 
 TEST(DataGridConstruction, RegisterOffersTheGridOnThePageZQ)
 {
-    Register();
+    ZQDataGrid::Register();
     int Found = 0;
     for (const TRegisteredComponent& Entry : RegisteredComponents())
         if (Entry.Class.ClassName == "TZQDataGrid") {
