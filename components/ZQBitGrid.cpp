@@ -287,12 +287,12 @@ void TZQBitGrid::DblClick()
     TCustomGrid::DblClick();
 }
 
-void Register()
+} // namespace ZQ
+
+void ZQBitGrid::Register()
 {
-    RegisterComponents(QString::fromLatin1(PalettePage),
+    RegisterComponents(QString::fromLatin1(ZQ::PalettePage),
                        {QStringLiteral("ZQ::TZQBitGrid"), QStringLiteral("components/ZQBitGrid.h"),
-                        [](QWidget* Parent) -> QWidget* { return new TZQBitGrid(Parent); },
+                        [](QWidget* Parent) -> QWidget* { return new ZQ::TZQBitGrid(Parent); },
                         QStringLiteral("Shows data words bit by bit and lets the user set, clear and invert bits")});
 }
-
-} // namespace ZQ

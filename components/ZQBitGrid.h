@@ -110,7 +110,10 @@ private:
     std::vector<std::int32_t> FWords;
 };
 
-// Offers TZQBitGrid to a form designer on the palette page "ZQ".
-void Register();
-
 } // namespace ZQ
+
+// The unit's routines, qualified by the unit as a program calls them: ZQBitGrid::Register().
+namespace ZQBitGrid {
+// Offers ZQ::TZQBitGrid to a form designer on the palette page "ZQ".
+void Register();
+} // namespace ZQBitGrid

@@ -433,7 +433,7 @@ void TZQDataGridColumns::Update(TCollectionItem* Item)
     FGrid->InvalidateGrid();
 }
 
-void Register()
+void ZQDataGrid::Register()
 {
     RegisterComponents(QStringLiteral("ZQ"), {QStringLiteral("TZQDataGrid"), QStringLiteral("components/ZQDataGrid.h"),
                                               [](QWidget* Parent) -> QWidget* { return new TZQDataGrid(Parent); },

@@ -189,5 +189,8 @@ private:
     TZQDataGrid* FGrid;
 };
 
+// The unit's routines, qualified by the unit as a program calls them: ZQDataGrid::Register().
+namespace ZQDataGrid {
 // Offers TZQDataGrid on the palette page "ZQ".
 void Register();
+} // namespace ZQDataGrid

@@ -6,6 +6,12 @@
 
 // An event handler: an object together with one of its member functions, or empty. Two handlers
 // are equal when both the object and the function are equal, which std::function cannot tell.
+//
+// How a component tells of something, one rule for all of them:
+// - an event that a program assigns (a published On... property) is a TEvent handler property;
+// - a notification that a form binds in its description, or a lambda connects to, is a Qt signal;
+// - a plain function (std::function, a function pointer) only inside the library and its tests,
+//   never in a published interface.
 template <typename... Args>
 class TEvent {
 public:

@@ -1,3 +1,3 @@
 #include "framework/Exceptions.h"
 
-Exception::Exception(const QString& Message) : FMessage(Message), FUtf8(Message.toUtf8()) {}
+Exceptions::Exception::Exception(const QString& Message) : FMessage(Message), FUtf8(Message.toUtf8()) {}

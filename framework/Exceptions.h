@@ -5,6 +5,9 @@
 #include <exception>
 
 // The framework's exception family: every failure the program reports carries its message here.
+// Named by its unit (Exceptions::ERangeError), so that a program's own Exception class stays its own.
+namespace Exceptions {
+
 class Exception : public std::exception {
 public:
     explicit Exception(const QString& Message);
@@ -32,4 +35,11 @@ ZQ_DECLARE_EXCEPTION(EWriteError, EStreamError)
 ZQ_DECLARE_EXCEPTION(ERangeError, Exception)
 ZQ_DECLARE_EXCEPTION(EConvertError, Exception)
 ZQ_DECLARE_EXCEPTION(EListError, Exception)
+
+} // namespace Exceptions
+
+// This project's own code names the family unqualified.
+#ifdef ZQ_FRAMEWORK_SHORT_NAMES
+using namespace Exceptions;
+#endif
 

@@ -16,7 +16,9 @@
 class QLineEdit;
 class QPainter;
 
+namespace Exceptions {
 ZQ_DECLARE_EXCEPTION(EInvalidGridOperation, Exception)
+}
 
 enum TGridDrawStateFlag { gdSelected = 0x1, gdFocused = 0x2, gdFixed = 0x4 };
 Q_DECLARE_FLAGS(TGridDrawState, TGridDrawStateFlag)

@@ -266,7 +266,7 @@ TEST_F(NewBitGrid, ThePublishedPropertiesReadTheirDefaultsAndWriteThroughTheSett
 
 TEST(BitGridRegistration, RegisterOffersTheGridOnThePalettePageZQ)
 {
-    ZQ::Register();
+    ZQBitGrid::Register();
     int Found = 0;
     for (const TRegisteredComponent& Entry : RegisteredComponents())
         if (Entry.Class.ClassName == "ZQ::TZQBitGrid") {

@@ -674,7 +674,7 @@ TEST(DataGridConstruction, BothGridsPublishOptionsScrollBarsAndVisibleCountsByNa
 
 TEST(DataGridConstruction, RegisterOffersTheGridOnThePageZQ)
 {
-    Register();
+    ZQDataGrid::Register();
     int Found = 0;
     for (const TRegisteredComponent& Entry : RegisteredComponents())
         if (Entry.Class.ClassName == "TZQDataGrid") {

@@ -81,8 +81,8 @@ void TZQWidgetInterface::initialize(QDesignerFormEditorInterface* Core)
 
 TZQDesignerPlugin::TZQDesignerPlugin(QObject* Parent) : QObject(Parent)
 {
-    ZQ::Register();
-    Register();
+    ZQBitGrid::Register();
+    ZQDataGrid::Register();
     for (const TRegisteredComponent& Component : RegisteredComponents())
         if (Component.Page == QStringLiteral("ZQ"))
             FWidgets.append(new TZQWidgetInterface(Component, this));

@@ -1,11 +1,42 @@
-// A program outside the project that uses the installed library.
+// A program outside the project that uses the installed library, with names of its own that the
+// library's headers and symbols must leave alone.
 #include <components/ZQBitGrid.h>
 #include <components/ZQDataGrid.h>
+#include <framework/Registry.h>
 #include <scores/Checksumfile.h>
 
 #include <QApplication>
 
 #include <cstdio>
+#include <string>
+
+// Unrelated to the library's exception family: another layout, not a std::exception.
+class Exception {
+public:
+    explicit Exception(int Code) : FCode(Code) {}
+    virtual ~Exception() = default;
+    virtual int Code() const { return FCode; }
+
+private:
+    int FCode;
+    std::string FPad = "the program's own";
+};
+
+// Names the framework uses inside: declared here differently, they compile only if the headers keep them.
+using HMODULE = int;
+static const char* Random = "the program's own";
+enum TKey { VK_LEFT, VK_RIGHT };
+static int LoadString(int Id) { return Id; }
+
+static int OwnRegisterCalls = 0;
+void Register() { ++OwnRegisterCalls; }
+
+static int Fails = 0;
+static void Check(bool Ok, const char* What)
+{
+    std::printf("%s: %s\n", Ok ? "ok" : "FAIL", What);
+    Fails += !Ok;
+}
 
 int main(int Argc, char** Argv)
 {
@@ -14,7 +45,38 @@ int main(int Argc, char** Argv)
     Bits.SetDataWords(0, 5);
     TZQDataGrid Data;
     const char Text[] = "abcd";
-    const unsigned Sum = CheckSum(Text, 4);
-    std::printf("bit 2: %d, columns: %d, sum: %08X\n", int(Bits.GetDataBit(0, 2)), Data.ColCount(), Sum);
-    return Bits.GetDataBit(0, 2) && Data.ColCount() == 2 && Sum == 0x64636261u ? 0 : 1;
+    Check(Bits.GetDataBit(0, 2) && !Bits.GetDataBit(0, 1), "bits of a data word");
+    Check(Data.ColCount() == 2, "a new data grid's columns");
+    Check(CheckSum(Text, 4) == 0x64636261u, "CheckSum");
+    Check(LoadString(VK_RIGHT) == 1 && HMODULE(2) == 2 && Random[0] == 't', "the program's own names");
+
+    // The library's errors stay its own and reach the program as std::exception.
+    try {
+        Bits.GetDataBit(5, 0);
+        Check(false, "a data row out of range raises");
+    } catch (const Exceptions::ERangeError& E) {
+        Check(E.Message() == "TZQBitGrid: data row index out of bounds", "the library's range error and message");
+    }
+    try {
+        Bits.GetDataBit(-1, 0);
+        Check(false, "a negative data row raises");
+    } catch (const std::exception& E) {
+        Check(std::string(E.what()) == "TZQBitGrid: data row index out of bounds", "caught as std::exception");
+    }
+    try {
+        throw Exception(7);
+    } catch (const Exception& E) {
+        Check(E.Code() == 7, "the program's own Exception");
+    }
+
+    // The units' routines, qualified by their unit, leave the program's Register alone.
+    ZQBitGrid::Register();
+    ZQDataGrid::Register();
+    int Offered = 0;
+    for (const TRegisteredComponent& Entry : RegisteredComponents())
+        Offered += Entry.Page == "ZQ" && (Entry.Class.ClassName == "ZQ::TZQBitGrid" || Entry.Class.ClassName == "TZQDataGrid");
+    Check(Offered == 2, "both grids registered on the page ZQ");
+    Register();
+    Check(OwnRegisterCalls == 1, "the program's own Register called once, by the program");
+    return Fails == 0 ? 0 : 1;
 }
