@@ -204,7 +204,11 @@ void TCustomGrid::SetColCount(int Value)
         return;
     if (Value <= FFixedCols)
         FFixedCols = Value - 1;
+    const int Old = FColCount;
     FColWidths.erase(FColWidths.lower_bound(Value), FColWidths.end());
+    for (int Col = Old; Col < Value && Col < FPendingColWidths.size(); ++Col)
+        if (const int Width = std::max(FPendingColWidths[Col], 0); Width != FDefaultColWidth)
+            FColWidths[Col] = Width;
     FColCount = Value;
     FCurrent.X = std::clamp(FCurrent.X, FFixedCols, FColCount - 1);
     FAnchor.X = std::clamp(FAnchor.X, FFixedCols, FColCount - 1);
@@ -333,8 +337,12 @@ QString TCustomGrid::ColWidthList() const
 void TCustomGrid::SetColWidthList(const QString& Widths)
 {
     const QStringList Items = Widths.split(u' ', Qt::SkipEmptyParts);
-    for (int I = 0; I < Items.size() && I < FColCount; ++I)
-        SetColWidths(I, Items[I].toInt());
+    FColWidthsStreamed = true;
+    FPendingColWidths.clear();
+    for (const QString& Item : Items)
+        FPendingColWidths.append(Item.toInt());
+    for (int I = 0; I < FPendingColWidths.size() && I < FColCount; ++I)
+        SetColWidths(I, FPendingColWidths[I]);
 }
 
 void TCustomGrid::SetGridLineWidth(int Value)

@@ -169,7 +169,11 @@ public:
     // Negative widths are raised to 0.
     void SetColWidths(int ACol, int Value);
     QString ColWidthList() const;
+    // Widths for columns the grid does not have yet are kept until the columns come: a window
+    // description may give the widths before what makes the columns.
     void SetColWidthList(const QString& Widths);
+    // Whether a window description gave the grid its column widths.
+    bool ColWidthsStreamed() const { return FColWidthsStreamed; }
     int GridLineWidth() const { return FGridLineWidth; }
     void SetGridLineWidth(int Value);
 
@@ -292,6 +296,9 @@ private:
     int FDefaultRowHeight = 24;
     // The widths given to single columns; every other column has the default width.
     std::map<int, int> FColWidths;
+    // Widths a window description gave for columns the grid did not have yet.
+    QList<int> FPendingColWidths;
+    bool FColWidthsStreamed = false;
     int FGridLineWidth = 1;
     QColor FColor;
     QColor FFixedColor;

@@ -106,6 +106,7 @@ TEST_F(DesignerPlugin, AFormFileSetsPropertiesAndColumns)
     EXPECT_EQ(Columns[2].toObject().value("TitleAlignment").toInt(), 2);
     EXPECT_EQ(Columns[0].toObject().value("DataAlignment").toInt(), 1);
     EXPECT_EQ(Columns[2].toObject().value("DataIndex").toInt(), 2);
-    // The columns report the grid's widths, which the form set while the grid was loading.
+    // The columns report the grid's widths: the form gave the grid its own, which win over those
+    // given with the columns although the grid had only two columns when it read them.
     EXPECT_EQ(Columns[1].toObject().value("Width").toInt(), 150);
 }

@@ -789,6 +789,25 @@ TEST(DataGridColumns, AColumnsWidthIsTheGridsWidthOfItsColumnExceptWhileLoading)
     EXPECT_EQ(Loose->GetWidth(), 0);
 }
 
+// A window description may give the grid's widths before or after its columns; either way the
+// grid's own widths win, and the columns' widths count only when the grid was given none.
+TEST(DataGridColumns, TheGridsStreamedWidthsWinOverThoseStreamedWithTheColumns)
+{
+    const QString Columns = QStringLiteral(R"([{"Title":"A","Width":45},{"Title":"B","Width":155},{"Title":"C","Width":95}])");
+    for (const bool WidthsFirst : {true, false}) {
+        TZQDataGrid Grid;
+        const QStringList Order = WidthsFirst ? QStringList{"ColWidthList", "ColumnList"}
+                                              : QStringList{"ColumnList", "ColWidthList"};
+        for (const QString& Name : Order)
+            ASSERT_TRUE(Grid.setProperty(Name.toLatin1(), Name == "ColumnList" ? Columns : QStringLiteral("40 150 90")));
+        EXPECT_EQ(Grid.ColWidthList(), "40 150 90") << WidthsFirst;
+        EXPECT_EQ(Grid.Columns()->GetItem(2)->GetWidth(), 90) << WidthsFirst;
+    }
+    TZQDataGrid Alone;
+    ASSERT_TRUE(Alone.setProperty("ColumnList", Columns));
+    EXPECT_EQ(Alone.ColWidthList(), "45 155 95");
+}
+
 TEST(DataGridColumns, ChangingAColumnRepaintsOnlyItsColumnAndKeepingAValueNothing)
 {
     TListSource Source;
