@@ -202,6 +202,7 @@ void TCustomGrid::SetColCount(int Value)
     Value = std::max(Value, 1);
     if (Value == FColCount)
         return;
+    const TGridCoord From = FCurrent;
     if (Value <= FFixedCols)
         FFixedCols = Value - 1;
     const int Old = FColCount;
@@ -215,6 +216,7 @@ void TCustomGrid::SetColCount(int Value)
     FLeftCol = std::clamp(FLeftCol, FFixedCols, MaxLeftCol());
     UpdateScrollBars();
     InvalidateGrid();
+    CurrentCellMoved(From);
 }
 
 void TCustomGrid::SetRowCount(qint64 Value)
@@ -224,6 +226,7 @@ void TCustomGrid::SetRowCount(qint64 Value)
         return;
     if (Value <= FFixedRows)
         FFixedRows = int(Value - 1);
+    const TGridCoord From = FCurrent;
     const qint64 OldCount = FRowCount;
     FRowCount = Value;
     const int LastRow = int(FRowCount - 1);
@@ -232,6 +235,7 @@ void TCustomGrid::SetRowCount(qint64 Value)
     const int OldTop = FTopRow;
     FTopRow = std::clamp(FTopRow, FFixedRows, MaxTopRow());
     UpdateScrollBars();
+    CurrentCellMoved(From);
     // Only the rows that appear or disappear need painting, unless the view moved.
     if (FTopRow != OldTop) {
         InvalidateGrid();
@@ -256,12 +260,14 @@ void TCustomGrid::SetFixedCols(int Value)
         return;
     if (Value < 0 || Value >= FColCount)
         InvalidOperation(SFixedColTooBig);
+    const TGridCoord From = FCurrent;
     FFixedCols = Value;
     FCurrent.X = std::max(FCurrent.X, FFixedCols);
     FAnchor.X = std::max(FAnchor.X, FFixedCols);
     FLeftCol = std::clamp(FLeftCol, FFixedCols, MaxLeftCol());
     UpdateScrollBars();
     InvalidateGrid();
+    CurrentCellMoved(From);
 }
 
 void TCustomGrid::SetFixedRows(int Value)
@@ -270,12 +276,14 @@ void TCustomGrid::SetFixedRows(int Value)
         return;
     if (Value < 0 || Value >= FRowCount)
         InvalidOperation(SFixedRowTooBig);
+    const TGridCoord From = FCurrent;
     FFixedRows = Value;
     FCurrent.Y = std::max(FCurrent.Y, FFixedRows);
     FAnchor.Y = std::max(FAnchor.Y, FFixedRows);
     FTopRow = std::clamp(FTopRow, FFixedRows, MaxTopRow());
     UpdateScrollBars();
     InvalidateGrid();
+    CurrentCellMoved(From);
 }
 
 // Sizes and looks ---------------------------------------------------------------------------------
@@ -624,6 +632,7 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
         return;
     HideEditor();
     InvalidateSelection();
+    const TGridCoord From = FCurrent;
     FCurrent = {ACol, ARow};
     if (MoveAnchor || !(FOptions & goRangeSelect))
         FAnchor = FCurrent;
@@ -631,6 +640,13 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
     InvalidateSelection();
     if (FOptions & goAlwaysShowEditor)
         ShowEditor();
+    CurrentCellMoved(From);
+}
+
+void TCustomGrid::CurrentCellMoved(const TGridCoord& From)
+{
+    if (!(FCurrent == From))
+        emit currentCellChanged(FCurrent.X, FCurrent.Y);
 }
 
 void TCustomGrid::ScrollToCurrent()

@@ -234,6 +234,12 @@ public:
     TKeyPressEvent OnKeyPress;
     TNotifyEvent OnDblClick;
 
+signals:
+    // The current cell moved, by the user, by a program or because the counts shrank under it.
+    void currentCellChanged(int ACol, int ARow);
+
+public:
+
     // As if typed or double-clicked by the user.
     virtual void KeyPress(QChar& Key);
     virtual void DblClick();
@@ -278,6 +284,7 @@ private:
     void InvalidateRect(const QRect& Rect);
     void InvalidateSelection();
     void MoveCurrent(int ACol, int ARow, bool MoveAnchor);
+    void CurrentCellMoved(const TGridCoord& From);
     void ScrollToCurrent();
     void UpdateScrollBars();
     void PlaceEditor();

@@ -1047,6 +1047,30 @@ TEST(DataGridCurrentRecord, ARemovalAtOrAboveMovesUpExceptFromTheFirstRecord)
     EXPECT_EQ(Grid->RowCount(), 7);
 }
 
+// A form can follow the current record through the signal alone: every move of the current row,
+// also one the grid makes itself when records go, and no refused move.
+TEST(DataGridCurrentRecord, EveryMoveOfTheCurrentCellIsSignalledOnce)
+{
+    TListSource Source;
+    Source.Fill(10);
+    auto Grid = ShownGrid();
+    Grid->SetData(&Source);
+    AddColumns(*Grid, 3);
+    QStringList Moves;
+    QObject::connect(Grid.get(), &TZQDataGrid::currentCellChanged, Grid.get(),
+                     [&](int ACol, int ARow) { Moves << QStringLiteral("%1 %2").arg(ACol).arg(ARow); });
+    Grid->SetDataRow(9);
+    Grid->SetDataRow(9);
+    Source.Remove(9);
+    Source.Insert(0);
+    Source.Change(3);
+    THandler Refuse;
+    Refuse.OnSelect = [](QObject*, int, int, bool& CanSelect) { CanSelect = false; };
+    Refuse.Attach(*Grid);
+    Grid->SetDataRow(2);
+    EXPECT_EQ(Moves, QStringList({"1 10", "1 9", "1 10"}));
+}
+
 TEST(DataGridCurrentRecord, ARefusingSelectCellHandlerKeepsTheRowWhereItWas)
 {
     TListSource Source;
