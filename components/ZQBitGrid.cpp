@@ -175,6 +175,7 @@ void TZQBitGrid::SetDataBit(int DataRow, int BitNo, bool Value)
     InvalidateCell(ACol, ARow);
     if (OnCellDataChanged)
         OnCellDataChanged(this, ACol, ARow);
+    emit cellDataChanged(ACol, ARow);
 }
 
 int TZQBitGrid::GetDataWords(int DataRow) const
@@ -194,6 +195,7 @@ void TZQBitGrid::SetDataWords(int DataRow, int Value)
     InvalidateRow(ARow);
     if (OnCellDataChanged)
         OnCellDataChanged(this, -1, ARow);
+    emit cellDataChanged(-1, ARow);
 }
 
 // Unchecked coordinates wrap around at 32 bits instead of overflowing.

@@ -86,6 +86,10 @@ public:
     void KeyPress(QChar& Key) override;
     void DblClick() override;
 
+signals:
+    // A bit (ACol of its cell) or a whole word (ACol -1) changed; told after OnCellDataChanged.
+    void cellDataChanged(int ACol, int ARow);
+
 protected:
     void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) override;
     bool SelectCell(int ACol, int ARow) override;

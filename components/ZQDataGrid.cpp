@@ -198,12 +198,14 @@ void TZQDataGrid::SetColumnList(const QString& Value)
         Widths.append(Item.value(QStringLiteral("Width")).toInt(0));
     }
     // As a grid read from a form: the columns' own widths are ignored while loading, the grid's
-    // widths apply, and Loaded hands them back to the columns.
+    // streamed widths apply, and Loaded hands them back to the columns. Only a form that gives
+    // the grid no widths of its own leaves them to the columns.
     BeginLoading();
     SetColumns(&Streamed);
-    for (int I = 0; I < Widths.size() && I < ColCount(); ++I)
-        if (Widths[I] > 0)
-            SetColWidths(I, Widths[I]);
+    if (!ColWidthsStreamed())
+        for (int I = 0; I < Widths.size() && I < ColCount(); ++I)
+            if (Widths[I] > 0)
+                SetColWidths(I, Widths[I]);
     Loaded();
 }
 

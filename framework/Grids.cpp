@@ -18,6 +18,8 @@ namespace {
 
 constexpr int SizingMargin = 3; // pixels either side of a column border that start sizing
 constexpr int MinColWidth = 4;
+// Texts kept between paints beyond those of the last paint: enough for every cell of a large grid.
+constexpr int KeptTexts = 1024;
 // The size of a cell's rectangle is cut here, far beyond any screen, so that the rectangle's
 // edges and the texts placed in it stay within an int.
 constexpr int MaxCellSpan = INT_MAX / 4;
@@ -46,19 +48,57 @@ QRect ClientPart(qint64 X, qint64 Y, qint64 Width, qint64 Height, const QSize& C
 
 } // namespace
 
+const TGridCanvas::TFontData& TGridCanvas::FontData() const
+{
+    if (FFont && FFont->Font == Font)
+        return *FFont;
+    const QFontMetrics Metrics(Font);
+    FFont = TFontData{Font, Metrics.height(), Metrics.ascent()};
+    // What was measured in another font has other widths.
+    FTexts.clear();
+    FLast = nullptr;
+    return *FFont;
+}
+
+TGridCanvas::TText& TGridCanvas::Known(const QString& Text) const
+{
+    FontData();
+    if (FLast && Text.constData() == FLastText.constData() && Text.size() == FLastText.size())
+        return *FLast;
+    auto Found = FTexts.find(Text);
+    if (Found == FTexts.end()) {
+        const QFontMetrics Metrics(Font);
+        TText Known;
+        Known.Width = Metrics.horizontalAdvance(Text);
+        if (!Text.isEmpty()) {
+            Known.InkLeft = std::min(0, Metrics.leftBearing(Text.front()));
+            Known.InkRight = std::min(0, Metrics.rightBearing(Text.back()));
+        }
+        Found = FTexts.insert(Text, Known);
+    }
+    FLastText = Text;
+    FLast = &*Found;
+    return *Found;
+}
+
 int TGridCanvas::TextWidth(const QString& Text) const
 {
-    return QFontMetrics(Font).horizontalAdvance(Text);
+    // Outside a paint nothing is kept, so that the texts cannot pile up.
+    return FPainter ? Known(Text).Width : QFontMetrics(Font).horizontalAdvance(Text);
 }
 
 int TGridCanvas::TextHeight(const QString&) const
 {
-    return QFontMetrics(Font).height();
+    return FontData().Height;
 }
 
 void TGridCanvas::FillRect(const QRect& Rect)
 {
-    Painter->fillRect(Rect, Brush.Color);
+    if (Rect == FFilled && Brush.Color == FFilledColor)
+        return;
+    FPainter->fillRect(Rect, Brush.Color);
+    FFilled = Rect;
+    FFilledColor = Brush.Color;
 }
 
 void TGridCanvas::TextRect(const QRect& Rect, int X, int Y, const QString& Text)
@@ -66,12 +106,79 @@ void TGridCanvas::TextRect(const QRect& Rect, int X, int Y, const QString& Text)
     FillRect(Rect);
     if (OnText)
         OnText(Rect, X, Y, Text);
-    Painter->save();
-    Painter->setClipRect(Rect);
-    Painter->setFont(Font);
-    Painter->setPen(FontColor);
-    Painter->drawText(QPoint(X, Y + QFontMetrics(Font).ascent()), Text);
-    Painter->restore();
+    if (Text.isEmpty())
+        return;
+    FFilled = QRect();
+    const TFontData& Data = FontData();
+    TText& Known = this->Known(Text);
+    if (!(FPainterFont == Font) || !(FPainter->font() == FPainterCopy)) {
+        FPainter->setFont(Font);
+        FPainterFont = Font;
+        FPainterCopy = FPainter->font();
+    }
+    if (const QPen& Pen = FPainter->pen();
+        Pen.style() != Qt::SolidLine || Pen.brush().style() != Qt::SolidPattern || Pen.color() != FontColor)
+        FPainter->setPen(FontColor);
+    // Clipping costs a save and a restore of the painter: only a text that may reach out of its
+    // cell pays for it.
+    const bool Inside = X + Known.InkLeft >= Rect.left() && X + Known.Width - Known.InkRight <= Rect.right() + 1 &&
+                        Y >= Rect.top() && Y + Data.Height <= Rect.bottom() + 1;
+    if (!Inside) {
+        FPainter->save();
+        FPainter->setClipRect(Rect, Qt::IntersectClip);
+    }
+    // Laying a text out to keep it costs more than writing it once: only a text met again is kept.
+    if (Known.LastPaint == 0) {
+        FPainter->drawText(QPoint(X, Y + Data.Ascent), Text);
+    } else {
+        if (!Known.Repeated) {
+            Known.Glyphs.setTextFormat(Qt::PlainText);
+            Known.Glyphs.setText(Text);
+            Known.Glyphs.prepare(FPainter->transform(), Font);
+            Known.Repeated = true;
+        }
+        FPainter->drawStaticText(QPoint(X, Y), Known.Glyphs);
+    }
+    Known.LastPaint = FPaint;
+    if (!Inside)
+        FPainter->restore();
+}
+
+QPainter* TGridCanvas::Painter()
+{
+    // Whoever draws directly may draw over the last fill or change the painter's font.
+    ForgetPainterState();
+    return FPainter;
+}
+
+void TGridCanvas::BeginPaint(QPainter* Painter)
+{
+    FPainter = Painter;
+    // 0 marks a text never written.
+    if (++FPaint == 0) {
+        FTexts.clear();
+        FPaint = 1;
+    }
+    FLast = nullptr;
+    ForgetPainterState();
+}
+
+void TGridCanvas::EndPaint()
+{
+    FPainter = nullptr;
+    ForgetPainterState();
+    if (FTexts.size() <= KeptTexts)
+        return;
+    FLast = nullptr;
+    for (auto Text = FTexts.begin(); Text != FTexts.end();)
+        Text = Text->LastPaint == FPaint ? std::next(Text) : FTexts.erase(Text);
+}
+
+void TGridCanvas::ForgetPainterState()
+{
+    FFilled = QRect();
+    FPainterFont = QFont();
+    FPainterCopy = QFont();
 }
 
 TCustomGrid::TCustomGrid(QWidget* Parent) : QAbstractScrollArea(Parent)
@@ -95,15 +202,21 @@ void TCustomGrid::SetColCount(int Value)
     Value = std::max(Value, 1);
     if (Value == FColCount)
         return;
+    const TGridCoord From = FCurrent;
     if (Value <= FFixedCols)
         FFixedCols = Value - 1;
+    const int Old = FColCount;
     FColWidths.erase(FColWidths.lower_bound(Value), FColWidths.end());
+    for (int Col = Old; Col < Value && Col < FPendingColWidths.size(); ++Col)
+        if (const int Width = std::max(FPendingColWidths[Col], 0); Width != FDefaultColWidth)
+            FColWidths[Col] = Width;
     FColCount = Value;
     FCurrent.X = std::clamp(FCurrent.X, FFixedCols, FColCount - 1);
     FAnchor.X = std::clamp(FAnchor.X, FFixedCols, FColCount - 1);
     FLeftCol = std::clamp(FLeftCol, FFixedCols, MaxLeftCol());
     UpdateScrollBars();
     InvalidateGrid();
+    CurrentCellMoved(From);
 }
 
 void TCustomGrid::SetRowCount(qint64 Value)
@@ -113,6 +226,7 @@ void TCustomGrid::SetRowCount(qint64 Value)
         return;
     if (Value <= FFixedRows)
         FFixedRows = int(Value - 1);
+    const TGridCoord From = FCurrent;
     const qint64 OldCount = FRowCount;
     FRowCount = Value;
     const int LastRow = int(FRowCount - 1);
@@ -121,6 +235,7 @@ void TCustomGrid::SetRowCount(qint64 Value)
     const int OldTop = FTopRow;
     FTopRow = std::clamp(FTopRow, FFixedRows, MaxTopRow());
     UpdateScrollBars();
+    CurrentCellMoved(From);
     // Only the rows that appear or disappear need painting, unless the view moved.
     if (FTopRow != OldTop) {
         InvalidateGrid();
@@ -145,12 +260,14 @@ void TCustomGrid::SetFixedCols(int Value)
         return;
     if (Value < 0 || Value >= FColCount)
         InvalidOperation(SFixedColTooBig);
+    const TGridCoord From = FCurrent;
     FFixedCols = Value;
     FCurrent.X = std::max(FCurrent.X, FFixedCols);
     FAnchor.X = std::max(FAnchor.X, FFixedCols);
     FLeftCol = std::clamp(FLeftCol, FFixedCols, MaxLeftCol());
     UpdateScrollBars();
     InvalidateGrid();
+    CurrentCellMoved(From);
 }
 
 void TCustomGrid::SetFixedRows(int Value)
@@ -159,12 +276,14 @@ void TCustomGrid::SetFixedRows(int Value)
         return;
     if (Value < 0 || Value >= FRowCount)
         InvalidOperation(SFixedRowTooBig);
+    const TGridCoord From = FCurrent;
     FFixedRows = Value;
     FCurrent.Y = std::max(FCurrent.Y, FFixedRows);
     FAnchor.Y = std::max(FAnchor.Y, FFixedRows);
     FTopRow = std::clamp(FTopRow, FFixedRows, MaxTopRow());
     UpdateScrollBars();
     InvalidateGrid();
+    CurrentCellMoved(From);
 }
 
 // Sizes and looks ---------------------------------------------------------------------------------
@@ -226,8 +345,12 @@ QString TCustomGrid::ColWidthList() const
 void TCustomGrid::SetColWidthList(const QString& Widths)
 {
     const QStringList Items = Widths.split(u' ', Qt::SkipEmptyParts);
-    for (int I = 0; I < Items.size() && I < FColCount; ++I)
-        SetColWidths(I, Items[I].toInt());
+    FColWidthsStreamed = true;
+    FPendingColWidths.clear();
+    for (const QString& Item : Items)
+        FPendingColWidths.append(Item.toInt());
+    for (int I = 0; I < FPendingColWidths.size() && I < FColCount; ++I)
+        SetColWidths(I, FPendingColWidths[I]);
 }
 
 void TCustomGrid::SetGridLineWidth(int Value)
@@ -509,6 +632,7 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
         return;
     HideEditor();
     InvalidateSelection();
+    const TGridCoord From = FCurrent;
     FCurrent = {ACol, ARow};
     if (MoveAnchor || !(FOptions & goRangeSelect))
         FAnchor = FCurrent;
@@ -516,6 +640,13 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
     InvalidateSelection();
     if (FOptions & goAlwaysShowEditor)
         ShowEditor();
+    CurrentCellMoved(From);
+}
+
+void TCustomGrid::CurrentCellMoved(const TGridCoord& From)
+{
+    if (!(FCurrent == From))
+        emit currentCellChanged(FCurrent.X, FCurrent.Y);
 }
 
 void TCustomGrid::ScrollToCurrent()
@@ -788,16 +919,25 @@ void TCustomGrid::mouseDoubleClickEvent(QMouseEvent*)
     Guarded([&] { DblClick(); });
 }
 
+// The focus changes how the current cell is drawn, and with goRowSelect the frame of its row.
 void TCustomGrid::focusInEvent(QFocusEvent* Event)
 {
     QAbstractScrollArea::focusInEvent(Event);
-    InvalidateCell(FCurrent.X, FCurrent.Y);
+    InvalidateFocus();
 }
 
 void TCustomGrid::focusOutEvent(QFocusEvent* Event)
 {
     QAbstractScrollArea::focusOutEvent(Event);
-    InvalidateCell(FCurrent.X, FCurrent.Y);
+    InvalidateFocus();
+}
+
+void TCustomGrid::InvalidateFocus()
+{
+    if (FOptions & goRowSelect)
+        InvalidateRow(FCurrent.Y);
+    else
+        InvalidateCell(FCurrent.X, FCurrent.Y);
 }
 
 // Qt moves the focus on Tab before the key reaches keyPressEvent; with goTabs the key is the grid's.
@@ -815,6 +955,8 @@ void TCustomGrid::Loaded()
 
 // Painting ----------------------------------------------------------------------------------------
 
+// Fills every gap between the cells, with the line colour where the options draw a line and with
+// the grid's colour elsewhere, so that no pixel of the lines is painted twice over.
 void TCustomGrid::DrawLines(QPainter& Painter, const QList<TSpan>& Cols, const QList<TSpan>& Rows)
 {
     if (FGridLineWidth <= 0 || Cols.isEmpty() || Rows.isEmpty())
@@ -824,22 +966,64 @@ void TCustomGrid::DrawLines(QPainter& Painter, const QList<TSpan>& Cols, const Q
     const qint64 Bottom = qint64(Rows.last().Start) + Rows.last().Size + FGridLineWidth;
     const QColor FixedLine = palette().color(QPalette::Dark);
     const QColor Line = palette().color(QPalette::Midlight);
+    const qint64 FixedTop = std::min(FixedHeight(), Bottom);
+    const qint64 FixedLeft = std::min(FixedWidth(), Right);
     for (const TSpan& Col : Cols) {
         const bool Fixed = Col.Index < FFixedCols;
         const qint64 X = qint64(Col.Start) + Col.Size;
-        if (FOptions & (Fixed ? goFixedVertLine : goVertLine))
+        if (FOptions & (Fixed ? goFixedVertLine : goVertLine)) {
             Painter.fillRect(ClientPart(X, 0, FGridLineWidth, Bottom, Client), Fixed ? FixedLine : Line);
-        else if (FOptions & goFixedVertLine)
-            Painter.fillRect(ClientPart(X, 0, FGridLineWidth, FixedHeight(), Client), FixedLine);
+        } else if (!Fixed && FOptions & goFixedVertLine) {
+            Painter.fillRect(ClientPart(X, 0, FGridLineWidth, FixedTop, Client), FixedLine);
+            Painter.fillRect(ClientPart(X, FixedTop, FGridLineWidth, Bottom - FixedTop, Client), FColor);
+        } else {
+            Painter.fillRect(ClientPart(X, 0, FGridLineWidth, Bottom, Client), FColor);
+        }
     }
     for (const TSpan& Row : Rows) {
         const bool Fixed = Row.Index < FFixedRows;
         const qint64 Y = qint64(Row.Start) + Row.Size;
-        if (FOptions & (Fixed ? goFixedHorzLine : goHorzLine))
+        if (FOptions & (Fixed ? goFixedHorzLine : goHorzLine)) {
             Painter.fillRect(ClientPart(0, Y, Right, FGridLineWidth, Client), Fixed ? FixedLine : Line);
-        else if (FOptions & goFixedHorzLine)
-            Painter.fillRect(ClientPart(0, Y, FixedWidth(), FGridLineWidth, Client), FixedLine);
+        } else if (!Fixed && FOptions & goFixedHorzLine) {
+            Painter.fillRect(ClientPart(0, Y, FixedLeft, FGridLineWidth, Client), FixedLine);
+            Painter.fillRect(ClientPart(FixedLeft, Y, Right - FixedLeft, FGridLineWidth, Client), FColor);
+        } else {
+            Painter.fillRect(ClientPart(0, Y, Right, FGridLineWidth, Client), FColor);
+        }
     }
+}
+
+// The part of the client area beyond the last column and the last row.
+void TCustomGrid::DrawBeyondCells(QPainter& Painter, const QList<TSpan>& Cols, const QList<TSpan>& Rows)
+{
+    const QSize Client = ClientSize();
+    const qint64 Right = Cols.isEmpty() ? 0 : qint64(Cols.last().Start) + Cols.last().Size + FGridLineWidth;
+    const qint64 Bottom = Rows.isEmpty() ? 0 : qint64(Rows.last().Start) + Rows.last().Size + FGridLineWidth;
+    Painter.fillRect(ClientPart(Right, 0, Client.width() - Right, Client.height(), Client), FColor);
+    Painter.fillRect(ClientPart(0, Bottom, Right, Client.height() - Bottom, Client), FColor);
+}
+
+// The focus rectangle around the current cell, or with goRowSelect around the visible part of
+// its row; none while the editor stands in the cell.
+void TCustomGrid::DrawFocus(QPainter& Painter, const QList<TSpan>& Cols, const QList<TSpan>& Rows)
+{
+    if (EditorMode())
+        return;
+    const auto Row = std::find_if(Rows.begin(), Rows.end(), [&](const TSpan& R) { return R.Index == FCurrent.Y; });
+    if (Row == Rows.end())
+        return;
+    const bool WholeRow = FOptions & goRowSelect;
+    QRect Focus;
+    for (const TSpan& Col : Cols)
+        if (WholeRow ? Col.Index >= FFixedCols : Col.Index == FCurrent.X)
+            Focus |= QRect(Col.Start, Row->Start, Col.Size, Row->Size);
+    if (Focus.isEmpty())
+        return;
+    const bool Highlighted = FOptions & (goDrawFocusSelected | goRowSelect);
+    Painter.setPen(QPen(palette().color(Highlighted ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine));
+    Painter.setBrush(Qt::NoBrush);
+    Painter.drawRect(Focus.adjusted(0, 0, -1, -1));
 }
 
 void TCustomGrid::paintEvent(QPaintEvent* Event)
@@ -847,12 +1031,22 @@ void TCustomGrid::paintEvent(QPaintEvent* Event)
     QPainter Painter(viewport());
     const QList<TSpan> Rows = VisibleRows();
     const QList<TSpan> Cols = VisibleCols();
-    Painter.fillRect(Event->rect(), FColor);
+    // Without default drawing the cells are the handler's to fill, on the grid's colour.
+    if (!FDefaultDrawing)
+        Painter.fillRect(Event->rect(), FColor);
+    DrawBeyondCells(Painter, Cols, Rows);
     DrawLines(Painter, Cols, Rows);
     const TGridRect Sel = Selection();
     const bool Focused = hasFocus();
+    // The current cell is part of the selection; with the focus it shows the focus rectangle
+    // instead of the highlight, unless the options ask for both.
+    const bool FocusSelected = FOptions & (goDrawFocusSelected | goRowSelect);
     const QPalette& Colors = palette();
-    FCanvas.Painter = &Painter;
+    const QFont& GridFont = font();
+    const QColor Highlight = Colors.color(QPalette::Highlight);
+    const QColor HighlightedText = Colors.color(QPalette::HighlightedText);
+    const QColor Text = Colors.color(QPalette::Text);
+    FCanvas.BeginPaint(&Painter);
     GuardedPaint(this, [&] {
         for (const TSpan& Row : Rows)
             for (const TSpan& Col : Cols) {
@@ -863,29 +1057,27 @@ void TCustomGrid::paintEvent(QPaintEvent* Event)
                 const bool Current = Col.Index == FCurrent.X && Row.Index == FCurrent.Y;
                 if (Row.Index < FFixedRows || Col.Index < FFixedCols)
                     State |= gdFixed;
-                else if (Sel.Contains(Col.Index, Row.Index) &&
-                         (!Current || FOptions & (goDrawFocusSelected | goRowSelect) || Sel.Left != Sel.Right ||
-                          Sel.Top != Sel.Bottom))
+                else if (Sel.Contains(Col.Index, Row.Index) && (!Current || !Focused || FocusSelected))
                     State |= gdSelected;
                 if (Current && Focused)
                     State |= gdFocused;
-                FCanvas.Font = font();
-                FCanvas.FontColor = Colors.color(State & gdSelected ? QPalette::HighlightedText : QPalette::Text);
-                FCanvas.Brush.Color = State & gdSelected ? Colors.color(QPalette::Highlight)
-                                      : State & gdFixed  ? FFixedColor
-                                                         : FColor;
-                if (FDefaultDrawing)
+                // Without default drawing the handler draws every cell, on a canvas that does not
+                // depend on the cell's state.
+                FCanvas.Font = GridFont;
+                if (FDefaultDrawing) {
+                    FCanvas.FontColor = State & gdSelected ? HighlightedText : Text;
+                    FCanvas.Brush.Color = State & gdSelected ? Highlight : State & gdFixed ? FFixedColor : FColor;
                     FCanvas.FillRect(Rect);
-                DrawCell(Col.Index, Row.Index, Rect, State);
-                if (State & gdFocused && !(FOptions & goRowSelect) && !EditorMode()) {
-                    QPen Dotted(Colors.color(QPalette::Text), 1, Qt::DotLine);
-                    Painter.setPen(Dotted);
-                    Painter.setBrush(Qt::NoBrush);
-                    Painter.drawRect(Rect.adjusted(0, 0, -1, -1));
+                } else {
+                    FCanvas.FontColor = Text;
+                    FCanvas.Brush.Color = FColor;
                 }
+                DrawCell(Col.Index, Row.Index, Rect, State);
             }
+        if (Focused)
+            DrawFocus(Painter, Cols, Rows);
     });
-    FCanvas.Painter = nullptr;
+    FCanvas.EndPaint();
 }
 
 // The draw grid -----------------------------------------------------------------------------------

@@ -6,12 +6,15 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QList>
 #include <QRect>
+#include <QStaticText>
 
 #include <climits>
 #include <functional>
 #include <map>
+#include <optional>
 
 class QLineEdit;
 class QPainter;
@@ -39,7 +42,10 @@ using TSelectCellEvent = TEvent<QObject*, int, int, bool&>;
 using TDrawCellEvent = TEvent<QObject*, int, int, const QRect&, TGridDrawState>;
 using TKeyPressEvent = TEvent<QObject*, QChar&>;
 
-// The canvas a grid's cells are drawn on while it paints.
+// The canvas a grid's cells are drawn on while it paints. It measures with metrics made once per
+// font, and keeps what it learnt of each text it wrote (its width, and once the text is met again
+// its laid-out glyphs) for the next paints, so that a repaint of what is shown lays out nothing
+// anew. It fills a rectangle that it has just filled with the same colour only once.
 class TGridCanvas {
 public:
     struct TBrush { QColor Color; } Brush;
@@ -52,9 +58,48 @@ public:
     // Fills Rect with the brush and writes Text with its top left corner at (X, Y), clipped to Rect.
     void TextRect(const QRect& Rect, int X, int Y, const QString& Text);
 
-    QPainter* Painter = nullptr;
+    // The painter of the paint under way, null outside one; drawing with it directly is allowed.
+    QPainter* Painter();
+    void BeginPaint(QPainter* Painter);
+    void EndPaint();
+
     // Told of every text written, with its cell and position: lets a caller check what a grid shows.
     std::function<void(const QRect& Rect, int X, int Y, const QString& Text)> OnText;
+
+private:
+    struct TText {
+        int Width = 0;
+        // How far its first and last glyphs reach beyond its advance box (0 or less).
+        int InkLeft = 0;
+        int InkRight = 0;
+        // The paint that last wrote it, and whether it was ever written before that.
+        unsigned LastPaint = 0;
+        bool Repeated = false;
+        QStaticText Glyphs;
+    };
+    struct TFontData {
+        QFont Font;
+        int Height = 0;
+        int Ascent = 0;
+    };
+    const TFontData& FontData() const;
+    TText& Known(const QString& Text) const;
+    void ForgetPainterState();
+
+    QPainter* FPainter = nullptr;
+    unsigned FPaint = 0;
+    mutable std::optional<TFontData> FFont;
+    mutable QHash<QString, TText> FTexts;
+    // The text looked up last: a cell measures its text and then writes the same string.
+    mutable QString FLastText;
+    mutable TText* FLast = nullptr;
+    // The last rectangle filled, while nothing has been drawn over it since.
+    QRect FFilled;
+    QColor FFilledColor;
+    // The font given to the painter and the painter's copy of it: while the painter still holds
+    // that copy, its font need not be set again.
+    QFont FPainterFont;
+    QFont FPainterCopy;
 };
 
 // A grid of cells in columns and rows, the first FixedCols columns and FixedRows rows being fixed
@@ -124,7 +169,11 @@ public:
     // Negative widths are raised to 0.
     void SetColWidths(int ACol, int Value);
     QString ColWidthList() const;
+    // Widths for columns the grid does not have yet are kept until the columns come: a window
+    // description may give the widths before what makes the columns.
     void SetColWidthList(const QString& Widths);
+    // Whether a window description gave the grid its column widths.
+    bool ColWidthsStreamed() const { return FColWidthsStreamed; }
     int GridLineWidth() const { return FGridLineWidth; }
     void SetGridLineWidth(int Value);
 
@@ -185,6 +234,12 @@ public:
     TKeyPressEvent OnKeyPress;
     TNotifyEvent OnDblClick;
 
+signals:
+    // The current cell moved, by the user, by a program or because the counts shrank under it.
+    void currentCellChanged(int ACol, int ARow);
+
+public:
+
     // As if typed or double-clicked by the user.
     virtual void KeyPress(QChar& Key);
     virtual void DblClick();
@@ -229,10 +284,14 @@ private:
     void InvalidateRect(const QRect& Rect);
     void InvalidateSelection();
     void MoveCurrent(int ACol, int ARow, bool MoveAnchor);
+    void CurrentCellMoved(const TGridCoord& From);
     void ScrollToCurrent();
     void UpdateScrollBars();
     void PlaceEditor();
     void DrawLines(QPainter& Painter, const QList<TSpan>& Cols, const QList<TSpan>& Rows);
+    void DrawBeyondCells(QPainter& Painter, const QList<TSpan>& Cols, const QList<TSpan>& Rows);
+    void DrawFocus(QPainter& Painter, const QList<TSpan>& Cols, const QList<TSpan>& Rows);
+    void InvalidateFocus();
     void MoveByKey(QKeyEvent* Event);
     int SizingBorder(int X, int Y) const;
 
@@ -244,6 +303,9 @@ private:
     int FDefaultRowHeight = 24;
     // The widths given to single columns; every other column has the default width.
     std::map<int, int> FColWidths;
+    // Widths a window description gave for columns the grid did not have yet.
+    QList<int> FPendingColWidths;
+    bool FColWidthsStreamed = false;
     int FGridLineWidth = 1;
     QColor FColor;
     QColor FFixedColor;

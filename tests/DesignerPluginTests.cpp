@@ -11,6 +11,7 @@
 #include <QMetaProperty>
 #include <QPluginLoader>
 #include <QUiLoader>
+#include <QXmlStreamReader>
 #include <QtUiPlugin/QDesignerCustomWidgetCollectionInterface>
 
 #include <memory>
@@ -51,6 +52,24 @@ TEST_F(DesignerPlugin, OffersBothGridsOnThePageZQ)
         std::unique_ptr<QWidget> Made(Widget->createWidget(nullptr));
         ASSERT_NE(Made, nullptr);
         EXPECT_EQ(QString::fromLatin1(Made->metaObject()->className()), Name);
+    }
+}
+
+// The data grid's columns and widths are data: Designer must write them untranslatable, so that
+// retranslateUi leaves them alone.
+TEST_F(DesignerPlugin, TheDataGridsColumnsAndWidthsAreNoTexts)
+{
+    for (const QString& Name : {QStringLiteral("ZQ::TZQBitGrid"), QStringLiteral("TZQDataGrid")}) {
+        QDesignerCustomWidgetInterface* Widget = Find(Name);
+        ASSERT_NE(Widget, nullptr);
+        QXmlStreamReader Xml(Widget->domXml());
+        QStringList Untranslated;
+        while (!Xml.atEnd())
+            if (Xml.readNext() == QXmlStreamReader::StartElement && Xml.name() == u"stringpropertyspecification" &&
+                Xml.attributes().value("notr") == u"true")
+                Untranslated << Xml.attributes().value("name").toString();
+        EXPECT_FALSE(Xml.hasError()) << Xml.errorString().toStdString();
+        EXPECT_EQ(Untranslated, Name == "TZQDataGrid" ? QStringList({"ColumnList", "ColWidthList"}) : QStringList());
     }
 }
 
@@ -106,6 +125,7 @@ TEST_F(DesignerPlugin, AFormFileSetsPropertiesAndColumns)
     EXPECT_EQ(Columns[2].toObject().value("TitleAlignment").toInt(), 2);
     EXPECT_EQ(Columns[0].toObject().value("DataAlignment").toInt(), 1);
     EXPECT_EQ(Columns[2].toObject().value("DataIndex").toInt(), 2);
-    // The columns report the grid's widths, which the form set while the grid was loading.
+    // The columns report the grid's widths: the form gave the grid its own, which win over those
+    // given with the columns although the grid had only two columns when it read them.
     EXPECT_EQ(Columns[1].toObject().value("Width").toInt(), 150);
 }

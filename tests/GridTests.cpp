@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLineEdit>
+#include <QPainter>
 #include <QTest>
 
 namespace {
@@ -30,6 +33,8 @@ public:
     QRegion Invalidated;
     QString EditText = "text";
     QString Stored;
+    // When set, what each cell writes, two pixels in from its top left corner.
+    std::function<QString(int ACol, int ARow)> CellText;
 
     using TCustomGrid::KeyPress;
 
@@ -37,6 +42,8 @@ protected:
     void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) override
     {
         Drawn.append({ACol, ARow, Rect, State, CellCanvas().Brush.Color});
+        if (CellText)
+            CellCanvas().TextRect(Rect, Rect.x() + 2, Rect.y() + 2, CellText(ACol, ARow));
     }
     bool SelectCell(int ACol, int ARow) override
     {
@@ -178,6 +185,169 @@ TEST(GridPainting, OnlyVisibleCellsAreDrawnWithTheirColoursAndStates)
         }
         EXPECT_EQ(bool(Cell.State & gdFocused), Cell.ACol == 1 && Cell.ARow == 1);
     }
+}
+
+namespace {
+
+// A grid shown in a window beside a line edit that can take the focus from it.
+struct TFocusWindow {
+    TFocusWindow()
+    {
+        Grid->setParent(&Window);
+        Other->move(0, 310);
+        Window.show();
+        Window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&Window));
+    }
+    const TTestGrid::TDrawn* Painted(int ACol, int ARow)
+    {
+        Grid->Drawn.clear();
+        Image = Grid->viewport()->grab().toImage();
+        for (const TTestGrid::TDrawn& Cell : Grid->Drawn)
+            if (Cell.ACol == ACol && Cell.ARow == ARow)
+                return &Cell;
+        return nullptr;
+    }
+    // Whether the top edge of a cell shows the dots of a focus rectangle in that colour.
+    bool Framed(const QRect& Cell, QPalette::ColorRole Role) const
+    {
+        const QRgb Dot = Grid->palette().color(Role).rgb() & 0xFFFFFFu;
+        int Dots = 0;
+        for (int X = Cell.left(); X <= Cell.right(); ++X)
+            Dots += PixelAt(Image, X, Cell.top()) == Dot;
+        return Dots >= Cell.width() / 3;
+    }
+
+    QWidget Window;
+    TTestGrid* Grid = new TTestGrid;
+    QLineEdit* Other = new QLineEdit(&Window);
+    QImage Image;
+};
+
+} // namespace
+
+TEST(GridPainting, TheCurrentCellIsHighlightedWithoutTheFocusAndFramedWithIt)
+{
+    TFocusWindow Shown;
+    TTestGrid& Grid = *Shown.Grid;
+    const QColor Highlight = Grid.palette().color(QPalette::Highlight);
+    Grid.SetColor(Qt::white);
+    Grid.SetRow(2);
+    const QRect Cell = Grid.CellRect(1, 2);
+
+    Shown.Other->setFocus();
+    const TTestGrid::TDrawn* Current = Shown.Painted(1, 2);
+    ASSERT_NE(Current, nullptr);
+    EXPECT_EQ(Current->State, TGridDrawState(gdSelected));
+    EXPECT_EQ(Current->Brush, Highlight);
+    EXPECT_FALSE(Shown.Framed(Cell, QPalette::Text));
+    for (const TTestGrid::TDrawn& Other : Grid.Drawn) {
+        const bool IsCurrent = Other.ACol == 1 && Other.ARow == 2;
+        EXPECT_EQ(bool(Other.State & gdSelected), IsCurrent) << Other.ACol << " " << Other.ARow;
+    }
+
+    Grid.Invalidated = QRegion();
+    Grid.setFocus();
+    EXPECT_TRUE(Grid.Invalidated.contains(Cell));
+    Current = Shown.Painted(1, 2);
+    EXPECT_EQ(Current->State, TGridDrawState(gdFocused));
+    EXPECT_EQ(Current->Brush, QColor(Qt::white));
+    EXPECT_TRUE(Shown.Framed(Cell, QPalette::Text));
+
+    // Both at once when asked, the frame then in the highlighted text's colour.
+    Grid.SetOptions(Grid.Options() | goDrawFocusSelected);
+    Current = Shown.Painted(1, 2);
+    EXPECT_EQ(Current->State, gdSelected | gdFocused);
+    EXPECT_EQ(Current->Brush, Highlight);
+    EXPECT_TRUE(Shown.Framed(Cell, QPalette::HighlightedText));
+
+    // A selected row is highlighted whole and framed whole.
+    Grid.SetOptions((Grid.Options() & ~TGridOptions(goDrawFocusSelected)) | goRowSelect);
+    Current = Shown.Painted(3, 2);
+    ASSERT_NE(Current, nullptr);
+    EXPECT_EQ(Current->State, TGridDrawState(gdSelected));
+    EXPECT_EQ(Shown.Painted(1, 2)->State, gdSelected | gdFocused);
+    EXPECT_TRUE(Shown.Framed(Grid.CellRect(3, 2), QPalette::HighlightedText));
+    Grid.Invalidated = QRegion();
+    Shown.Other->setFocus();
+    EXPECT_TRUE(Grid.Invalidated.contains(Grid.CellRect(4, 2)));
+    EXPECT_EQ(Shown.Painted(3, 2)->State, TGridDrawState(gdSelected));
+    EXPECT_FALSE(Shown.Framed(Grid.CellRect(3, 2), QPalette::HighlightedText));
+
+    // Without default drawing the state reaches the handler, but the canvas stays plain.
+    Grid.SetDefaultDrawing(false);
+    Current = Shown.Painted(3, 2);
+    EXPECT_EQ(Current->State, TGridDrawState(gdSelected));
+    EXPECT_EQ(Current->Brush, QColor(Qt::white));
+}
+
+TEST(GridPainting, AFocusedCurrentCellInARangeIsFramedAndTheRestHighlighted)
+{
+    TFocusWindow Shown;
+    TTestGrid& Grid = *Shown.Grid;
+    Grid.setFocus();
+    Grid.FocusCell(2, 2);
+    Grid.FocusCell(3, 3, false);
+    EXPECT_EQ(Shown.Painted(3, 3)->State, TGridDrawState(gdFocused));
+    EXPECT_EQ(Shown.Painted(2, 2)->State, TGridDrawState(gdSelected));
+    EXPECT_EQ(Shown.Painted(3, 2)->State, TGridDrawState(gdSelected));
+    EXPECT_EQ(Shown.Painted(1, 1)->State, TGridDrawState());
+}
+
+// The canvas keeps what it learnt of a text between paints: whether a text is written for the
+// first time, again in the same paint, in a later paint or in another font, it looks as the
+// painter writes it, clipped to its cell.
+TEST(GridPainting, TextsLookAsThePainterWritesThemInEveryPaintAndFont)
+{
+    TTestGrid Grid;
+    Grid.SetColor(Qt::white);
+    const QString Wide = QStringLiteral("A text far wider than its cell");
+    Grid.CellText = [&](int ACol, int ARow) {
+        if (ACol == 2 && ARow == 2)
+            return Wide;
+        if (ACol == 3 && ARow == 2)
+            return QString();
+        return ARow == 0 || ACol == 0 ? QStringLiteral("Title") : QStringLiteral("Cell %1").arg(ARow);
+    };
+    Grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Grid));
+    auto Expected = [&](int ACol, int ARow, const QColor& Brush) {
+        const QRect Cell = Grid.CellRect(ACol, ARow);
+        QImage Image(Cell.size(), QImage::Format_RGB32);
+        Image.fill(Brush);
+        QPainter Painter(&Image);
+        Painter.setFont(Grid.font());
+        Painter.setPen(Grid.palette().color(QPalette::Text));
+        Painter.drawText(QPoint(2, 2 + QFontMetrics(Grid.font()).ascent()), Grid.CellText(ACol, ARow));
+        return Image;
+    };
+    auto ExpectCellsAsWritten = [&](const char* When) {
+        const QImage Shown = Grid.viewport()->grab().toImage();
+        for (const auto& [ACol, ARow] : {std::pair{1, 0}, std::pair{2, 0}, std::pair{3, 1}, std::pair{3, 3},
+                                         std::pair{2, 2}}) {
+            const QRect Cell = Grid.CellRect(ACol, ARow);
+            const QImage Reference = Expected(ACol, ARow, ARow == 0 ? Grid.FixedColor() : QColor(Qt::white));
+            int Different = 0;
+            for (int Y = 0; Y < Cell.height(); ++Y)
+                for (int X = 0; X < Cell.width(); ++X)
+                    Different += PixelAt(Shown, Cell.x() + X, Cell.y() + Y) != PixelAt(Reference, X, Y);
+            EXPECT_EQ(Different, 0) << When << ": cell " << ACol << " " << ARow;
+        }
+        // Nothing of the wide text reaches the empty cell beside it.
+        const QRect Next = Grid.CellRect(3, 2);
+        int Marked = 0;
+        for (int X = Next.left(); X <= Next.right(); ++X)
+            for (int Y = Next.top(); Y <= Next.bottom(); ++Y)
+                Marked += PixelAt(Shown, X, Y) != 0xFFFFFFu;
+        EXPECT_EQ(Marked, 0) << When;
+    };
+    ExpectCellsAsWritten("first paint");
+    ExpectCellsAsWritten("second paint");
+    QFont Larger = Grid.font();
+    Larger.setPixelSize(QFontInfo(Larger).pixelSize() + 5);
+    Grid.setFont(Larger);
+    ExpectCellsAsWritten("larger font");
+    ExpectCellsAsWritten("larger font again");
 }
 
 TEST(GridPainting, RepaintsCoverOneCellOneRowOneColumnOrAll)

@@ -157,6 +157,14 @@ protected:
         Grid.OnCellDataChanged = ZQ::TCellDataChangedEvent(&Form, &THandlers::CellDataChanged);
         Form.Log.clear();
     }
+    // The Qt signals, logged with the handlers' calls.
+    void ConnectSignals()
+    {
+        QObject::connect(&Grid, &TZQBitGrid::cellDataChanged, &Grid,
+                         [this](int ACol, int ARow) { Form.Log << QStringLiteral("signal %1 %2").arg(ACol).arg(ARow); });
+        QObject::connect(&Grid, &TCustomGrid::currentCellChanged, &Grid,
+                         [this](int ACol, int ARow) { Form.Log << QStringLiteral("current %1 %2").arg(ACol).arg(ARow); });
+    }
 
     // Double-clicks with the pointer at a point of the client area.
     void DoubleClickAt(const QPoint& Point)
@@ -510,9 +518,10 @@ TEST_F(BitGridWords, ANewWordRepaintsItsRowAndIsReportedAsAWholeWord)
 {
     Grid.SetDataRows(2);
     Grid.OnCellDataChanged = ZQ::TCellDataChangedEvent(&Form, &THandlers::CellDataChanged);
+    ConnectSignals();
     Form.Log.clear();
     Grid.SetDataWords(1, 0x0F);
-    EXPECT_EQ(Form.Log, QStringList({Rect(RowArea(2)), "changed -1 2"}));
+    EXPECT_EQ(Form.Log, QStringList({Rect(RowArea(2)), "changed -1 2", "signal -1 2"}));
     Paint();
     EXPECT_EQ(RowTexts(2, 1), QStringList({"0", "0", "0", "0", "1", "1", "1", "1"}));
 
@@ -728,12 +737,18 @@ TEST_F(BitGridKeys, TheInitialKeysSetAndClearTheCurrentBitWhichStaysCurrent)
 TEST_F(BitGridKeys, ATypedKeyReportsItsCell)
 {
     Grid.SetDataRows(3);
+    ConnectSignals();
     Grid.SetRow(3);
     Grid.SetCol(8);
+    EXPECT_EQ(Form.Log.filter("current"), QStringList({"current 1 3", "current 8 3"}));
     InstallHandlers();
     QChar Key = u'y';
     Grid.KeyPress(Key);
-    EXPECT_EQ(Form.Log, QStringList({"fetch 2 0 0", "store 2 0 1", Rect(Grid.CellRect(8, 3)), "changed 8 3"}));
+    EXPECT_EQ(Form.Log, QStringList({"fetch 2 0 0", "store 2 0 1", Rect(Grid.CellRect(8, 3)), "changed 8 3", "signal 8 3"}));
+    // Typing the bit it has changes nothing and says nothing.
+    Form.Log.clear();
+    Grid.KeyPress(Key = u'y');
+    EXPECT_EQ(Form.Log.filter("signal"), QStringList());
 }
 
 TEST_F(BitGridKeys, EnterAndReadOnlyChangeNothing)

@@ -789,6 +789,25 @@ TEST(DataGridColumns, AColumnsWidthIsTheGridsWidthOfItsColumnExceptWhileLoading)
     EXPECT_EQ(Loose->GetWidth(), 0);
 }
 
+// A window description may give the grid's widths before or after its columns; either way the
+// grid's own widths win, and the columns' widths count only when the grid was given none.
+TEST(DataGridColumns, TheGridsStreamedWidthsWinOverThoseStreamedWithTheColumns)
+{
+    const QString Columns = QStringLiteral(R"([{"Title":"A","Width":45},{"Title":"B","Width":155},{"Title":"C","Width":95}])");
+    for (const bool WidthsFirst : {true, false}) {
+        TZQDataGrid Grid;
+        const QStringList Order = WidthsFirst ? QStringList{"ColWidthList", "ColumnList"}
+                                              : QStringList{"ColumnList", "ColWidthList"};
+        for (const QString& Name : Order)
+            ASSERT_TRUE(Grid.setProperty(Name.toLatin1(), Name == "ColumnList" ? Columns : QStringLiteral("40 150 90")));
+        EXPECT_EQ(Grid.ColWidthList(), "40 150 90") << WidthsFirst;
+        EXPECT_EQ(Grid.Columns()->GetItem(2)->GetWidth(), 90) << WidthsFirst;
+    }
+    TZQDataGrid Alone;
+    ASSERT_TRUE(Alone.setProperty("ColumnList", Columns));
+    EXPECT_EQ(Alone.ColWidthList(), "45 155 95");
+}
+
 TEST(DataGridColumns, ChangingAColumnRepaintsOnlyItsColumnAndKeepingAValueNothing)
 {
     TListSource Source;
@@ -1026,6 +1045,30 @@ TEST(DataGridCurrentRecord, ARemovalAtOrAboveMovesUpExceptFromTheFirstRecord)
     Source.Remove(0);
     EXPECT_EQ(Grid->DataRow(), 0);
     EXPECT_EQ(Grid->RowCount(), 7);
+}
+
+// A form can follow the current record through the signal alone: every move of the current row,
+// also one the grid makes itself when records go, and no refused move.
+TEST(DataGridCurrentRecord, EveryMoveOfTheCurrentCellIsSignalledOnce)
+{
+    TListSource Source;
+    Source.Fill(10);
+    auto Grid = ShownGrid();
+    Grid->SetData(&Source);
+    AddColumns(*Grid, 3);
+    QStringList Moves;
+    QObject::connect(Grid.get(), &TZQDataGrid::currentCellChanged, Grid.get(),
+                     [&](int ACol, int ARow) { Moves << QStringLiteral("%1 %2").arg(ACol).arg(ARow); });
+    Grid->SetDataRow(9);
+    Grid->SetDataRow(9);
+    Source.Remove(9);
+    Source.Insert(0);
+    Source.Change(3);
+    THandler Refuse;
+    Refuse.OnSelect = [](QObject*, int, int, bool& CanSelect) { CanSelect = false; };
+    Refuse.Attach(*Grid);
+    Grid->SetDataRow(2);
+    EXPECT_EQ(Moves, QStringList({"1 10", "1 9", "1 10"}));
 }
 
 TEST(DataGridCurrentRecord, ARefusingSelectCellHandlerKeepsTheRowWhereItWas)

@@ -3,6 +3,7 @@
 #include "components/ZQDataGrid.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,30 +11,24 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <QtDesigner/QDesignerFormWindowCursorInterface>
 #include <QtDesigner/QDesignerFormWindowInterface>
 #include <QtDesigner/QExtensionManager>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
 enum TField { TitleField, TitleAlignmentField, DataAlignmentField, DataIndexField, WidthField, FieldCount };
 
 const char* const AlignmentNames[] = {"Left", "Right", "Center"};
-
-QString AlignmentName(int Alignment)
-{
-    return QString::fromLatin1(AlignmentNames[std::clamp(Alignment, 0, 2)]);
-}
-
-int AlignmentOf(const QString& Name)
-{
-    for (int I = 0; I < 3; ++I)
-        if (Name.trimmed().compare(QLatin1String(AlignmentNames[I]), Qt::CaseInsensitive) == 0)
-            return I;
-    return 0;
-}
+constexpr int AlignmentCount = 3;
+constexpr int NewColumnWidth = 64;
 
 QString Cell(const QTableWidget* Table, int Row, int Field)
 {
@@ -54,47 +49,118 @@ TZQColumnsEditor::TZQColumnsEditor(const QString& ColumnList, QWidget* Parent) :
     FTable = new QTableWidget(0, FieldCount, this);
     FTable->setHorizontalHeaderLabels({tr("Title"), tr("Title alignment"), tr("Data alignment"), tr("Data index"), tr("Width")});
     FTable->horizontalHeader()->setStretchLastSection(true);
+    FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FTable->setSelectionMode(QAbstractItemView::SingleSelection);
     for (const QJsonValue& Entry : QJsonDocument::fromJson(ColumnList.toUtf8()).array()) {
         const QJsonObject Column = Entry.toObject();
-        AddRow();
-        const int Row = FTable->rowCount() - 1;
-        FTable->item(Row, TitleField)->setText(Column.value(QStringLiteral("Title")).toString());
-        FTable->item(Row, TitleAlignmentField)->setText(AlignmentName(Column.value(QStringLiteral("TitleAlignment")).toInt()));
-        FTable->item(Row, DataAlignmentField)->setText(AlignmentName(Column.value(QStringLiteral("DataAlignment")).toInt()));
-        FTable->item(Row, DataIndexField)->setText(QString::number(Column.value(QStringLiteral("DataIndex")).toInt(-1)));
-        FTable->item(Row, WidthField)->setText(QString::number(Column.value(QStringLiteral("Width")).toInt(64)));
+        InsertRow(FTable->rowCount(),
+                  {Column.value(QStringLiteral("Title")).toString(), QString(), QString(),
+                   QString::number(Column.value(QStringLiteral("DataIndex")).toInt(-1)),
+                   QString::number(Column.value(QStringLiteral("Width")).toInt(NewColumnWidth))},
+                  Column.value(QStringLiteral("TitleAlignment")).toInt(), Column.value(QStringLiteral("DataAlignment")).toInt());
     }
-    auto* Add = new QPushButton(tr("Add"), this);
-    auto* Remove = new QPushButton(tr("Remove"), this);
-    connect(Add, &QPushButton::clicked, this, &TZQColumnsEditor::AddRow);
-    connect(Remove, &QPushButton::clicked, this, &TZQColumnsEditor::RemoveRow);
+    ShowDisplayNames();
+    // A title gives the column its display name.
+    connect(FTable, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* Item) {
+        if (Item->column() == TitleField)
+            ShowDisplayNames();
+    });
+    auto Button = [this](const QString& Text, const char* Name, auto Action) {
+        auto* Made = new QPushButton(Text, this);
+        Made->setObjectName(QLatin1String(Name));
+        connect(Made, &QPushButton::clicked, this, Action);
+        return Made;
+    };
     auto* Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* Row = new QHBoxLayout;
-    Row->addWidget(Add);
-    Row->addWidget(Remove);
+    Row->addWidget(Button(tr("Add"), "Add", &TZQColumnsEditor::AddColumn));
+    Row->addWidget(Button(tr("Delete"), "Delete", &TZQColumnsEditor::DeleteColumn));
+    Row->addWidget(Button(tr("Move Up"), "MoveUp", [this] { MoveColumn(-1); }));
+    Row->addWidget(Button(tr("Move Down"), "MoveDown", [this] { MoveColumn(1); }));
     Row->addStretch();
     auto* Layout = new QVBoxLayout(this);
     Layout->addWidget(FTable);
     Layout->addLayout(Row);
     Layout->addWidget(Buttons);
-    resize(560, 320);
+    resize(600, 320);
 }
 
-void TZQColumnsEditor::AddRow()
+void TZQColumnsEditor::InsertRow(int Row, const QStringList& Texts, int TitleAlignment, int DataAlignment)
+{
+    const QSignalBlocker Quiet(FTable);
+    FTable->insertRow(Row);
+    for (int Field : {TitleField, DataIndexField, WidthField})
+        FTable->setItem(Row, Field, new QTableWidgetItem(Texts.value(Field)));
+    for (const auto& [Field, Value] : {std::pair{TitleAlignmentField, TitleAlignment}, std::pair{DataAlignmentField, DataAlignment}}) {
+        auto* Choice = new QComboBox(FTable);
+        for (const char* Name : AlignmentNames)
+            Choice->addItem(tr(Name));
+        Choice->setCurrentIndex(std::clamp(Value, 0, AlignmentCount - 1));
+        FTable->setCellWidget(Row, Field, Choice);
+    }
+}
+
+QStringList TZQColumnsEditor::RowTexts(int Row) const
+{
+    QStringList Texts;
+    for (int Field = 0; Field < FieldCount; ++Field)
+        Texts << Cell(FTable, Row, Field);
+    return Texts;
+}
+
+int TZQColumnsEditor::Alignment(int Row, int Field) const
+{
+    const auto* Choice = qobject_cast<const QComboBox*>(FTable->cellWidget(Row, Field));
+    return Choice ? std::max(Choice->currentIndex(), 0) : 0;
+}
+
+// The names the grid's columns give themselves, so that the list reads as the columns do.
+void TZQColumnsEditor::ShowDisplayNames()
+{
+    TZQDataGridColumns Columns(nullptr);
+    QStringList Names;
+    for (int Row = 0; Row < FTable->rowCount(); ++Row) {
+        TZQDataGridColumn* Column = Columns.Add();
+        Column->SetTitle(Cell(FTable, Row, TitleField));
+        Names << Column->GetDisplayName();
+    }
+    FTable->setVerticalHeaderLabels(Names);
+}
+
+void TZQColumnsEditor::AddColumn()
 {
     const int Row = FTable->rowCount();
-    FTable->insertRow(Row);
-    const QStringList Defaults = {QString(), AlignmentName(0), AlignmentName(0), QStringLiteral("-1"), QStringLiteral("64")};
-    for (int Field = 0; Field < FieldCount; ++Field)
-        FTable->setItem(Row, Field, new QTableWidgetItem(Defaults[Field]));
+    InsertRow(Row, {QString(), QString(), QString(), QStringLiteral("-1"), QString::number(NewColumnWidth)}, 0, 0);
+    ShowDisplayNames();
+    FTable->setCurrentCell(Row, TitleField);
 }
 
-void TZQColumnsEditor::RemoveRow()
+void TZQColumnsEditor::DeleteColumn()
 {
-    if (FTable->currentRow() >= 0)
-        FTable->removeRow(FTable->currentRow());
+    const int Row = FTable->currentRow();
+    if (Row < 0)
+        return;
+    FTable->removeRow(Row);
+    ShowDisplayNames();
+    if (FTable->rowCount() > 0)
+        FTable->setCurrentCell(std::min(Row, FTable->rowCount() - 1), TitleField);
+}
+
+void TZQColumnsEditor::MoveColumn(int By)
+{
+    const int Row = FTable->currentRow();
+    const int To = Row + By;
+    if (Row < 0 || To < 0 || To >= FTable->rowCount())
+        return;
+    const QStringList Texts = RowTexts(Row);
+    const int TitleAlignment = Alignment(Row, TitleAlignmentField);
+    const int DataAlignment = Alignment(Row, DataAlignmentField);
+    FTable->removeRow(Row);
+    InsertRow(To, Texts, TitleAlignment, DataAlignment);
+    ShowDisplayNames();
+    FTable->setCurrentCell(To, TitleField);
 }
 
 QString TZQColumnsEditor::ColumnList() const
@@ -104,9 +170,9 @@ QString TZQColumnsEditor::ColumnList() const
         QJsonObject Column;
         if (const QString Title = Cell(FTable, Row, TitleField); !Title.isEmpty())
             Column.insert(QStringLiteral("Title"), Title);
-        if (const int A = AlignmentOf(Cell(FTable, Row, TitleAlignmentField)); A != 0)
+        if (const int A = Alignment(Row, TitleAlignmentField); A != 0)
             Column.insert(QStringLiteral("TitleAlignment"), A);
-        if (const int A = AlignmentOf(Cell(FTable, Row, DataAlignmentField)); A != 0)
+        if (const int A = Alignment(Row, DataAlignmentField); A != 0)
             Column.insert(QStringLiteral("DataAlignment"), A);
         bool Ok = false;
         if (const int Index = Cell(FTable, Row, DataIndexField).toInt(&Ok); Ok && Index != -1)
@@ -116,6 +182,17 @@ QString TZQColumnsEditor::ColumnList() const
         List.append(Column);
     }
     return QString::fromUtf8(QJsonDocument(List).toJson(QJsonDocument::Compact));
+}
+
+QString TZQColumnsEditor::ColWidthList() const
+{
+    QStringList Widths;
+    for (int Row = 0; Row < FTable->rowCount(); ++Row) {
+        bool Ok = false;
+        const int Width = Cell(FTable, Row, WidthField).toInt(&Ok);
+        Widths << QString::number(Ok && Width > 0 ? Width : NewColumnWidth);
+    }
+    return Widths.join(u' ');
 }
 
 TZQColumnsTaskMenu::TZQColumnsTaskMenu(TZQDataGrid* Grid, QObject* Parent)
@@ -129,11 +206,18 @@ void TZQColumnsTaskMenu::EditColumns()
     TZQColumnsEditor Editor(FGrid->ColumnList(), FGrid->window());
     if (Editor.exec() != QDialog::Accepted)
         return;
-    // Through the form window, so that the change is saved with the form and can be undone.
-    if (QDesignerFormWindowInterface* Form = QDesignerFormWindowInterface::findFormWindow(FGrid))
-        Form->cursor()->setWidgetProperty(FGrid, QStringLiteral("ColumnList"), Editor.ColumnList());
-    else
+    // Through the form window, so that the change is saved with the form and can be undone. The
+    // grid's own widths win over the columns', so they are set too, in the same undo step.
+    QDesignerFormWindowInterface* Form = QDesignerFormWindowInterface::findFormWindow(FGrid);
+    if (!Form) {
         FGrid->SetColumnList(Editor.ColumnList());
+        FGrid->SetColWidthList(Editor.ColWidthList());
+        return;
+    }
+    Form->commandHistory()->beginMacro(tr("Edit Columns"));
+    Form->cursor()->setWidgetProperty(FGrid, QStringLiteral("ColumnList"), Editor.ColumnList());
+    Form->cursor()->setWidgetProperty(FGrid, QStringLiteral("ColWidthList"), Editor.ColWidthList());
+    Form->commandHistory()->endMacro();
 }
 
 QObject* TZQColumnsTaskMenuFactory::createExtension(QObject* Object, const QString& Iid, QObject* Parent) const

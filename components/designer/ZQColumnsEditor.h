@@ -4,6 +4,7 @@
 #include <QtDesigner/QDesignerTaskMenuExtension>
 #include <QtDesigner/QExtensionFactory>
 
+class QComboBox;
 class QExtensionManager;
 class QTableWidget;
 class TZQDataGrid;
@@ -11,18 +12,26 @@ class TZQDataGrid;
 // Makes "Edit Columns..." appear on the task menu of every data grid in Designer.
 void RegisterColumnsEditor(QExtensionManager* Manager);
 
-// Edits a data grid's columns as a table: title, both alignments, data index and width. The result
-// is the grid's ColumnList, as a form description stores it.
+// Edits a data grid's columns as a table, one row per column named by its display name: title,
+// both alignments (chosen from a list), data index and width. Columns can be added, deleted and
+// moved. The result is the grid's ColumnList, as a form description stores it, and the widths
+// as the grid's ColWidthList.
 class TZQColumnsEditor : public QDialog {
     Q_OBJECT
 
 public:
     TZQColumnsEditor(const QString& ColumnList, QWidget* Parent = nullptr);
     QString ColumnList() const;
+    QString ColWidthList() const;
 
 private:
-    void AddRow();
-    void RemoveRow();
+    void AddColumn();
+    void DeleteColumn();
+    void MoveColumn(int By);
+    void InsertRow(int Row, const QStringList& Texts, int TitleAlignment, int DataAlignment);
+    QStringList RowTexts(int Row) const;
+    int Alignment(int Row, int Field) const;
+    void ShowDisplayNames();
 
     QTableWidget* FTable;
 };

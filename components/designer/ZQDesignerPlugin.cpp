@@ -61,13 +61,28 @@ QWidget* TZQWidgetInterface::createWidget(QWidget* Parent)
 
 QString TZQWidgetInterface::domXml() const
 {
+    // The columns and the column widths are data, not texts: marked so, they are neither offered
+    // to translators nor set again by retranslateUi, which would reload the columns and their widths.
+    QString Specifications;
+    if (FComponent.Class.ClassName == QStringLiteral("TZQDataGrid"))
+        Specifications = QStringLiteral(" <customwidgets>\n"
+                                        "  <customwidget>\n"
+                                        "   <class>%1</class>\n"
+                                        "   <propertyspecifications>\n"
+                                        "    <stringpropertyspecification name=\"ColumnList\" notr=\"true\" type=\"singleline\"/>\n"
+                                        "    <stringpropertyspecification name=\"ColWidthList\" notr=\"true\" type=\"singleline\"/>\n"
+                                        "   </propertyspecifications>\n"
+                                        "  </customwidget>\n"
+                                        " </customwidgets>\n")
+                             .arg(FComponent.Class.ClassName);
     return QStringLiteral("<ui language=\"c++\">\n"
                           " <widget class=\"%1\" name=\"%2\">\n"
                           "  <property name=\"geometry\"><rect><x>0</x><y>0</y><width>320</width>"
                           "<height>200</height></rect></property>\n"
                           " </widget>\n"
+                          "%3"
                           "</ui>\n")
-        .arg(FComponent.Class.ClassName, ObjectName(FComponent.Class.ClassName));
+        .arg(FComponent.Class.ClassName, ObjectName(FComponent.Class.ClassName), Specifications);
 }
 
 void TZQWidgetInterface::initialize(QDesignerFormEditorInterface* Core)
