@@ -69,8 +69,12 @@ public:
     void TextRect(const QRect& Rect, int X, int Y, const QString& Text);
 
     QPainter* Painter = nullptr;
-    // Told of every text written, with its cell and position: lets a caller check what a grid shows.
-    std::function<void(const QRect& Rect, int X, int Y, const QString& Text)> OnText;
+
+private:
+    // Told of every text written, with its cell and position: lets the tests check what a grid
+    // shows (framework/GridTestHooks.h, not installed).
+    friend struct TGridTestHooks;
+    std::function<void(const QRect& Rect, int X, int Y, const QString& Text)> FOnText;
 };
 
 // A grid of cells in columns and rows, the first FixedCols columns and FixedRows rows being fixed
@@ -151,8 +155,6 @@ public:
     void InvalidateRow(int ARow);
     void InvalidateCol(int ACol);
     void InvalidateGrid();
-    // Told of every part of the client area the grid asks to paint again.
-    std::function<void(const QRect&)> OnInvalidateRect;
 
     bool EditorMode() const { return FEditor != nullptr; }
     void ShowEditor();
@@ -192,6 +194,10 @@ protected:
     void focusOutEvent(QFocusEvent* Event) override;
 
 private:
+    // Told of every part of the client area the grid asks to paint again: for the tests
+    // (framework/GridTestHooks.h, not installed).
+    friend struct TGridTestHooks;
+    std::function<void(const QRect&)> FOnInvalidateRect;
     struct TSpan {
         int Index;
         int Start;
