@@ -104,8 +104,8 @@ void TGridCanvas::FillRect(const QRect& Rect)
 void TGridCanvas::TextRect(const QRect& Rect, int X, int Y, const QString& Text)
 {
     FillRect(Rect);
-    if (OnText)
-        OnText(Rect, X, Y, Text);
+    if (FOnText)
+        FOnText(Rect, X, Y, Text);
     if (Text.isEmpty())
         return;
     FFilled = QRect();
@@ -542,8 +542,8 @@ void TCustomGrid::InvalidateRect(const QRect& Rect)
 {
     if (Rect.isEmpty())
         return;
-    if (OnInvalidateRect)
-        OnInvalidateRect(Rect);
+    if (FOnInvalidateRect)
+        FOnInvalidateRect(Rect);
     viewport()->update(Rect);
 }
 

@@ -63,10 +63,12 @@ public:
     void BeginPaint(QPainter* Painter);
     void EndPaint();
 
-    // Told of every text written, with its cell and position: lets a caller check what a grid shows.
-    std::function<void(const QRect& Rect, int X, int Y, const QString& Text)> OnText;
-
 private:
+    // Told of every text written, with its cell and position: lets the tests check what a grid
+    // shows (framework/GridTestHooks.h, not installed).
+    friend struct TGridTestHooks;
+    std::function<void(const QRect& Rect, int X, int Y, const QString& Text)> FOnText;
+
     struct TText {
         int Width = 0;
         // How far its first and last glyphs reach beyond its advance box (0 or less).
@@ -216,8 +218,6 @@ public:
     void InvalidateRow(int ARow);
     void InvalidateCol(int ACol);
     void InvalidateGrid();
-    // Told of every part of the client area the grid asks to paint again.
-    std::function<void(const QRect&)> OnInvalidateRect;
 
     bool EditorMode() const { return FEditor != nullptr; }
     void ShowEditor();
@@ -264,6 +264,10 @@ protected:
     bool focusNextPrevChild(bool Next) override;
 
 private:
+    // Told of every part of the client area the grid asks to paint again: for the tests
+    // (framework/GridTestHooks.h, not installed).
+    friend struct TGridTestHooks;
+    std::function<void(const QRect&)> FOnInvalidateRect;
     struct TSpan {
         int Index;
         int Start;

@@ -1,4 +1,5 @@
 #include "GameFixture.h"
+#include "framework/GridTestHooks.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,11 +33,11 @@ class TGridTexts {
 public:
     explicit TGridTexts(TDrawGrid* Grid) : FGrid(Grid)
     {
-        Grid->CellCanvas().OnText = [this](const QRect& Rect, int X, int Y, const QString& Text) {
+        TGridTestHooks::OnText(Grid->CellCanvas()) = [this](const QRect& Rect, int X, int Y, const QString& Text) {
             Cells[{Rect.x(), Rect.y()}] = {Text, X - Rect.x(), Y - Rect.y(), Rect};
         };
     }
-    ~TGridTexts() { FGrid->CellCanvas().OnText = nullptr; }
+    ~TGridTexts() { TGridTestHooks::OnText(FGrid->CellCanvas()) = nullptr; }
 
     struct TCellText {
         QString Text;

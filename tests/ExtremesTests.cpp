@@ -1,6 +1,7 @@
 // Sizes, counts, record indexes and bit numbers at the ends of an int: each is refused with the
 // grid's error or clamped, and nothing overflows (the sanitizer build runs these too).
 #include "TestSupport.h"
+#include "framework/GridTestHooks.h"
 #include "components/ZQBitGrid.h"
 #include "components/ZQDataGrid.h"
 #include "framework/StringTable.h"
@@ -38,11 +39,11 @@ class TWritten {
 public:
     explicit TWritten(TCustomGrid& Grid) : FGrid(Grid)
     {
-        Grid.CellCanvas().OnText = [this](const QRect& Rect, int, int, const QString& Text) {
+        TGridTestHooks::OnText(Grid.CellCanvas()) = [this](const QRect& Rect, int, int, const QString& Text) {
             FTexts[{Rect.x(), Rect.y()}] = Text;
         };
     }
-    ~TWritten() { FGrid.CellCanvas().OnText = nullptr; }
+    ~TWritten() { TGridTestHooks::OnText(FGrid.CellCanvas()) = nullptr; }
     std::string At(int ACol, int ARow)
     {
         FTexts.clear();

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "framework/GridTestHooks.h"
 
 #include "framework/Grids.h"
 
@@ -19,7 +20,7 @@ public:
     {
         resize(400, 300);
         SetScrollBars(TScrollStyle::ssNone);
-        OnInvalidateRect = [this](const QRect& Rect) { Invalidated += Rect; };
+        TGridTestHooks::OnInvalidateRect(*this) = [this](const QRect& Rect) { Invalidated += Rect; };
     }
     struct TDrawn {
         int ACol, ARow;

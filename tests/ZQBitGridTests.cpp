@@ -1,4 +1,5 @@
 #include "components/ZQBitGrid.h"
+#include "framework/GridTestHooks.h"
 
 #include "TestSupport.h"
 #include "framework/Registry.h"
@@ -98,11 +99,11 @@ protected:
         Grid.SetClientSize(400, 200);
         Grid.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&Grid));
-        Grid.CellCanvas().OnText = [this](const QRect& R, int X, int Y, const QString& Text) {
+        TGridTestHooks::OnText(Grid.CellCanvas()) = [this](const QRect& R, int X, int Y, const QString& Text) {
             Texts[{R.x(), R.y()}] = {Text, X - R.x(), Y - R.y(), true};
             Form.Log << QStringLiteral("text %1,%2").arg(R.x()).arg(R.y());
         };
-        Grid.OnInvalidateRect = [this](const QRect& R) { Form.Log << Rect(R); };
+        TGridTestHooks::OnInvalidateRect(Grid) = [this](const QRect& R) { Form.Log << Rect(R); };
         Paint();
     }
 

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "components/ZQBitGrid.h"
+#include "framework/GridTestHooks.h"
 #include "components/ZQDataGrid.h"
 #include "framework/Registry.h"
 
@@ -129,12 +130,12 @@ class TPaintedTexts {
 public:
     explicit TPaintedTexts(TZQDataGrid& Grid) : FGrid(Grid)
     {
-        Grid.CellCanvas().OnText = [this](const QRect& Rect, int X, int Y, const QString& Text) {
+        TGridTestHooks::OnText(Grid.CellCanvas()) = [this](const QRect& Rect, int X, int Y, const QString& Text) {
             FTexts[{Rect.x(), Rect.y()}] = {Text, Rect, X, Y};
             ++FWrites;
         };
     }
-    ~TPaintedTexts() { FGrid.CellCanvas().OnText = nullptr; }
+    ~TPaintedTexts() { TGridTestHooks::OnText(FGrid.CellCanvas()) = nullptr; }
 
     struct TText {
         QString Text;
@@ -170,13 +171,13 @@ class TRepaints {
 public:
     explicit TRepaints(TZQDataGrid& Grid, QList<QPair<TZQDataGrid*, QRect>>* Log = nullptr) : FGrid(Grid)
     {
-        Grid.OnInvalidateRect = [this, Log](const QRect& Rect) {
+        TGridTestHooks::OnInvalidateRect(Grid) = [this, Log](const QRect& Rect) {
             Rects << Rect;
             if (Log)
                 *Log << qMakePair(&FGrid, Rect);
         };
     }
-    ~TRepaints() { FGrid.OnInvalidateRect = nullptr; }
+    ~TRepaints() { TGridTestHooks::OnInvalidateRect(FGrid) = nullptr; }
 
     QRect Whole() const { return QRect(QPoint(0, 0), FGrid.ClientSize()); }
     QRect RowRect(int ARow) const
@@ -1256,7 +1257,7 @@ TEST(DataGridDrawing, OnDrawCellRunsAfterTheGridsOwnText)
     AddColumns(*Grid, 2);
     Grid->SetData(&Source);
     QStringList Order;
-    Grid->CellCanvas().OnText = [&](const QRect&, int, int, const QString& Text) { Order << Text; };
+    TGridTestHooks::OnText(Grid->CellCanvas()) = [&](const QRect&, int, int, const QString& Text) { Order << Text; };
     THandler Handler;
     Handler.OnDraw = [&](QObject*, int ACol, int ARow, const QRect&, TGridDrawState) {
         if (ACol == 1 && ARow == 1)
@@ -1264,7 +1265,7 @@ TEST(DataGridDrawing, OnDrawCellRunsAfterTheGridsOwnText)
     };
     Handler.Attach(*Grid);
     Grid->grab();
-    Grid->CellCanvas().OnText = nullptr;
+    TGridTestHooks::OnText(Grid->CellCanvas()) = nullptr;
     const int Handled = int(Order.indexOf("handler"));
     ASSERT_GT(Handled, 0);
     EXPECT_EQ(Order[Handled - 1], Source.Text(0, 1));
