@@ -36,12 +36,13 @@ holds libzq-dev "$lib/libzq.so" $lib/cmake/ZQ/ZQConfig.cmake $lib/cmake/ZQ/ZQTar
 holds zq-designer-plugin $lib/qt6/plugins/designer/libzqdesigner.so
 for package in zorvik "$runtime" libzq-dev zq-designer-plugin; do
   grep -q '^/usr/share/doc/'"$package"'/copyright$' "$scratch/$package.list" || fail "$package has no copyright file"
-  dpkg-deb --fsys-tarfile "$(deb "$package")" | tar -xO ./usr/share/doc/$package/copyright | grep -q '^License: MIT$' ||
-    fail "$package does not name the MIT licence"
+  # Read whole before it is searched: grep -q leaving early would fail the pipe under pipefail.
+  copyright=$(dpkg-deb --fsys-tarfile "$(deb "$package")" | tar -xO ./usr/share/doc/$package/copyright)
+  grep -qx 'License: MIT' <<<"$copyright" || fail "$package does not name the MIT licence"
 done
 # Nothing of the library in the game's package, and no static library anywhere.
 ! grep -q 'libzq\|/include/' "$scratch/zorvik.list" || fail "the game's package holds library files"
-! cat "$scratch"/*.list | grep -q '\.a$' || fail "a static library is packaged"
+! grep -q '\.a$' "$scratch"/*.list || fail "a static library is packaged"
 
 expect() { [ "$(field "$1" "$2")" = "$3" ] || fail "$1 $2 is '$(field "$1" "$2")', not '$3'"; }
 expect zorvik Section games
