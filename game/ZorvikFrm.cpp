@@ -15,6 +15,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <algorithm>
+
 TZorvikForm* ZorvikForm = nullptr;
 
 namespace {
@@ -49,7 +51,10 @@ TZorvikForm::TZorvikForm(QWidget* Parent) : TForm(Parent)
     LoadState();
 
     pbGlass->setFixedSize(GlassCols * CellSize, GlassRows * CellSize);
-    move(FStateBlock.FSavedLeft, FStateBlock.FSavedTop);
+    // A damaged file may hold any position; one past what a window's rectangle can hold would
+    // overflow it, so the position is held within the largest window size either way.
+    const auto OnScreenScale = [](std::int32_t Value) { return std::clamp(Value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
+    move(OnScreenScale(FStateBlock.FSavedLeft), OnScreenScale(FStateBlock.FSavedTop));
     SetFixedClientSize(pbGlass->width() + Panel->width(), pbGlass->height());
     Panel->setGeometry(width() - Panel->width(), 0, Panel->width(), height());
 

@@ -162,6 +162,13 @@ TEST_F(StateFile, ThePositionIsWrittenLittleEndianAndRestored)
     // A place on no screen is applied unchanged.
     Restart();
     EXPECT_EQ(Form->pos(), QPoint(-8, 3000));
+
+    // One no window rectangle can hold is held within the largest window size.
+    QByteArray Damaged = ReadAll(StatePath());
+    Damaged.replace(0, 8, Bytes({0x64, 0, 0, 0, 0x32, 0xFF, 0xFF, 0x7F}));
+    WriteAll(StatePath(), Damaged);
+    Restart();
+    EXPECT_EQ(Form->pos(), QPoint(100, QWIDGETSIZE_MAX));
 }
 
 TEST_F(StateFile, AShortFileIsIgnoredWholeAndALongOneReadForItsFirst520Bytes)
