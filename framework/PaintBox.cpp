@@ -76,12 +76,21 @@ void TPaintBox::resizeEvent(QResizeEvent*)
     FitPicture();
 }
 
+TPaintBox::~TPaintBox()
+{
+    // The watched window may be this box or outlive it: nothing of it may reach a box half gone.
+    Watch(FWatchedWindow, nullptr);
+    Watch(FWatchedTopLevel, nullptr);
+}
+
 void TPaintBox::Watch(QObject*& Watched, QObject* Object)
 {
     if (Object == Watched)
         return;
-    if (Watched)
+    if (Watched) {
+        disconnect(Watched, &QObject::destroyed, this, nullptr);
         Watched->removeEventFilter(this);
+    }
     Watched = Object;
     if (!Object)
         return;

@@ -17,6 +17,7 @@ class TPaintBox : public QWidget {
 
 public:
     explicit TPaintBox(QWidget* Parent = nullptr);
+    ~TPaintBox() override;
 
     TCanvas& Canvas();
     // Told of every part drawn anew, which the box will show again; for whoever needs to see
