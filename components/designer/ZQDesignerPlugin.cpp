@@ -63,9 +63,9 @@ QString TZQWidgetInterface::domXml() const
 {
     // The columns and the column widths are data, not texts: marked so, they are neither offered
     // to translators nor set again by retranslateUi, which would reload the columns and their widths.
-    QString Specifications;
+    QString UntranslatedProperties;
     if (FComponent.Class.ClassName == QStringLiteral("TZQDataGrid"))
-        Specifications = QStringLiteral(" <customwidgets>\n"
+        UntranslatedProperties = QStringLiteral(" <customwidgets>\n"
                                         "  <customwidget>\n"
                                         "   <class>%1</class>\n"
                                         "   <propertyspecifications>\n"
@@ -82,7 +82,7 @@ QString TZQWidgetInterface::domXml() const
                           " </widget>\n"
                           "%3"
                           "</ui>\n")
-        .arg(FComponent.Class.ClassName, ObjectName(FComponent.Class.ClassName), Specifications);
+        .arg(FComponent.Class.ClassName, ObjectName(FComponent.Class.ClassName), UntranslatedProperties);
 }
 
 void TZQWidgetInterface::initialize(QDesignerFormEditorInterface* Core)
