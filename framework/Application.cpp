@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QPointer>
 
 namespace {
 
