@@ -16,6 +16,11 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define ZQ_STREAMING_STORES 1
+#endif
+
 namespace {
 
 constexpr std::size_t WordSize = sizeof(std::uint32_t);
@@ -71,6 +76,53 @@ ZQ_VECTOR_CLONES std::uint32_t CopySummed(unsigned char* To, const unsigned char
     }
     std::memcpy(To + Words * WordSize, From + Words * WordSize, Size % WordSize);
     return Sum;
+}
+
+#ifdef ZQ_STREAMING_STORES
+// Beyond the caches' size the target's old contents are not worth fetching: stores that bypass the
+// cache move each byte once each way, where plain stores read the target before writing it.
+constexpr std::size_t StreamingMinimum = std::size_t(8) << 20;
+constexpr std::size_t VectorSize = 32;
+constexpr std::size_t BlockSize = 4 * VectorSize;
+
+// Copies and sums whole blocks into a target aligned to the vector size.
+__attribute__((target("avx2"))) std::uint32_t StreamSummed(unsigned char* To, const unsigned char* From,
+                                                            std::size_t Size)
+{
+    __m256i Sums[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(),
+                       _mm256_setzero_si256()};
+    for (std::size_t Offset = 0; Offset < Size; Offset += BlockSize)
+        for (std::size_t Part = 0; Part < 4; ++Part) {
+            const std::size_t At = Offset + Part * VectorSize;
+            const __m256i Words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(From + At));
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(To + At), Words);
+            Sums[Part] = _mm256_add_epi32(Sums[Part], Words);
+        }
+    _mm_sfence();
+    const __m256i Total = _mm256_add_epi32(_mm256_add_epi32(Sums[0], Sums[1]), _mm256_add_epi32(Sums[2], Sums[3]));
+    alignas(VectorSize) std::uint32_t Lanes[VectorSize / WordSize];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(Lanes), Total);
+    std::uint32_t Sum = 0;
+    for (const std::uint32_t Lane : Lanes)
+        Sum += Lane;
+    return Sum;
+}
+#endif
+
+// CopySummed for a copy out of a mapped file: a large one into a word-aligned target (the mapping
+// is page-aligned, so the target's words are the file's) bypasses the cache where it can.
+std::uint32_t CopySummedFromMapping(unsigned char* To, const unsigned char* From, std::size_t Size)
+{
+#ifdef ZQ_STREAMING_STORES
+    static const bool Streaming = __builtin_cpu_supports("avx2");
+    if (Streaming && Size >= StreamingMinimum && reinterpret_cast<std::uintptr_t>(To) % WordSize == 0) {
+        const std::size_t Head = (VectorSize - reinterpret_cast<std::uintptr_t>(To) % VectorSize) % VectorSize;
+        const std::size_t Body = (Size - Head) / BlockSize * BlockSize;
+        return CopySummed(To, From, Head) + StreamSummed(To + Head, From + Head, Body) +
+               CopySummed(To + Head + Body, From + Head + Body, Size - Head - Body);
+    }
+#endif
+    return CopySummed(To, From, Size);
 }
 
 // Hands the data to Transfer in chunks and sums each chunk right after, while the transfer has left
@@ -133,7 +185,7 @@ bool ReadMapped(int Handle, unsigned char* Data, std::size_t Size, std::uint32_t
     const bool Complete = sigsetjmp(Recovery, 1) == 0;
     if (Complete) {
         CutShort = &Recovery;
-        Sum = CopySummed(Data, MappedFrom, Size);
+        Sum = CopySummedFromMapping(Data, MappedFrom, Size);
         std::memcpy(Stored, MappedFrom + Size, WordSize);
     }
     CutShort = nullptr;
