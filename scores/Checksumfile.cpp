@@ -81,7 +81,11 @@ ZQ_VECTOR_CLONES std::uint32_t CopySummed(unsigned char* To, const unsigned char
 #ifdef ZQ_STREAMING_STORES
 // Beyond the caches' size the target's old contents are not worth fetching: stores that bypass the
 // cache move each byte once each way, where plain stores read the target before writing it.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+constexpr std::size_t StreamingMinimum = 2048;
+#else
 constexpr std::size_t StreamingMinimum = std::size_t(8) << 20;
+#endif
 constexpr std::size_t VectorSize = 32;
 constexpr std::size_t BlockSize = 4 * VectorSize;
 
