@@ -2,7 +2,8 @@
 # Installs the build into a scratch prefix as a player would, without root: into a scratch home's
 # ~/.local. Checks that everything lands under the prefix and is listed in the manifest, that the
 # menu entry starts the installed game in its read-me page's folder under a window class it names,
-# and builds a small outside program with find_package(ZQ) against the installed library.
+# and builds a small outside program and the reference's example with find_package(ZQ) against the
+# installed library, and runs both.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source=$(cd "$(dirname "$0")" && pwd)
@@ -83,3 +84,11 @@ fi
 cmake -S "$source/outside" -B "$scratch/outside-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$scratch/outside-build" >/dev/null
 QT_QPA_PLATFORM=offscreen "$scratch/outside-build/outside"
+
+# The example of docs/UsingTheLibrary.md, built as the page says, without a warning, starts.
+cmake -S "$source/../../docs/example" -B "$scratch/example-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
+cmake --build "$scratch/example-build" >/dev/null
+QT_QPA_PLATFORM=offscreen timeout 60 "$scratch/example-build/zq_example" --quit ||
+  fail "the example program did not start and end"
+echo "the example program started"
