@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdint>
@@ -83,7 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     Require(BlockBytes(Again) == BlockBytes(Block), "a saved block loads back byte for byte");
 
     auto Form = std::make_unique<TZorvikForm>();
-    Require(Form->pos() == QPoint(Block.FSavedLeft, Block.FSavedTop), "the saved position is applied");
+    // Beyond any window rectangle a coordinate is held within the largest window size.
+    const auto Held = [](std::int32_t Value) { return std::clamp(Value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
+    Require(Form->pos() == QPoint(Held(Block.FSavedLeft), Held(Block.FSavedTop)), "the saved position is applied");
     Require(BlockBytes(Form->StateBlock()) == BlockBytes(Block), "the window holds the loaded block");
     BestScoresForm = new TBestScoresForm(Form.get());
     BestScoresForm->SetStateBlock(&Form->StateBlock());
