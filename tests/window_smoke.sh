@@ -10,14 +10,12 @@ done
 work=$(mktemp -d)
 trap 'kill $game $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 game=""; wm=""
-# A display no other X server holds.
-n=$((100 + RANDOM % 800))
-while [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
-display=:$n
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# The server picks a free display and names it once it accepts clients, so that tests running
+# side by side never race for one.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$work/display")
 xdpyinfo >/dev/null 2>&1 || { echo "skipped: Xvfb did not start"; cat "$work/xvfb.log"; exit 77; }
 unset QT_QPA_PLATFORM
 cd "$(dirname "$exe")"

@@ -58,11 +58,13 @@ exe=$(key Exec)
 
 # The game started as the menu starts it shows a window of the class the entry names.
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
-  n=$((100 + RANDOM % 800))
-  while [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+  # The server picks a free display and names it once it accepts clients, so that tests running
+  # side by side never race for one.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
   xvfb=$!
-  for _ in $(seq 300); do DISPLAY=:$n xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  for _ in $(seq 300); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+  n=$(cat "$scratch/display")
+  [ -n "$n" ] || { cat "$scratch/xvfb.log"; fail "Xvfb did not start"; }
   (cd "$(key Path)" && HOME=$home DISPLAY=:$n QT_QPA_PLATFORM=xcb exec "${as_player[@]}" "$exe") >"$scratch/game.log" 2>&1 &
   game=$!
   window=""
