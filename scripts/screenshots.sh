@@ -9,12 +9,11 @@ command -v import >/dev/null || { sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo; $s
 cmake --build "$build" --target Zorvik zqgallery
 
 work=$(mktemp -d)
-display=:$((100 + RANDOM % 800))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+xvfb=""; wm=""
 trap 'kill $xvfb $wm 2>/dev/null; rm -rf "$work"' EXIT
+source tests/xvfb.sh
+start_xvfb "$work" || { cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=$display
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 openbox >/dev/null 2>&1 &
 wm=$!
 for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done

@@ -9,14 +9,10 @@ done
 
 work=$(mktemp -d)
 trap 'kill $game $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-game=""; wm=""
-# The server picks a free display and names it once it accepts clients, so that tests running
-# side by side never race for one.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
-xdpyinfo >/dev/null 2>&1 || { echo "skipped: Xvfb did not start"; cat "$work/xvfb.log"; exit 77; }
+game=""; wm=""; xvfb=""
+source "$(dirname "$0")/xvfb.sh"
+start_xvfb "$work" || { echo "skipped: Xvfb did not start"; cat "$work/xvfb.log"; exit 77; }
+export DISPLAY=$display
 unset QT_QPA_PLATFORM
 cd "$(dirname "$exe")"
 "$exe" >"$work/game.log" 2>&1 &

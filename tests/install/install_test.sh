@@ -58,23 +58,18 @@ exe=$(key Exec)
 
 # The game started as the menu starts it shows a window of the class the entry names.
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
-  # The server picks a free display and names it once it accepts clients, so that tests running
-  # side by side never race for one.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
-  xvfb=$!
-  for _ in $(seq 300); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-  n=$(cat "$scratch/display")
-  [ -n "$n" ] || { cat "$scratch/xvfb.log"; fail "Xvfb did not start"; }
-  (cd "$(key Path)" && HOME=$home DISPLAY=:$n QT_QPA_PLATFORM=xcb exec "${as_player[@]}" "$exe") >"$scratch/game.log" 2>&1 &
+  source "$source/../xvfb.sh"
+  start_xvfb "$scratch" || { cat "$scratch/xvfb.log"; fail "Xvfb did not start"; }
+  (cd "$(key Path)" && HOME=$home DISPLAY=$display QT_QPA_PLATFORM=xcb exec "${as_player[@]}" "$exe") >"$scratch/game.log" 2>&1 &
   game=$!
   window=""
   for _ in $(seq 300); do
-    window=$(DISPLAY=:$n xdotool search --onlyvisible --name '^Zorvik$' 2>/dev/null | head -n1 || true)
+    window=$(DISPLAY=$display xdotool search --onlyvisible --name '^Zorvik$' 2>/dev/null | head -n1 || true)
     [ -n "$window" ] && break
     sleep 0.1
   done
   [ -n "$window" ] || { cat "$scratch/game.log"; fail "the installed game showed no window"; }
-  class=$(DISPLAY=:$n xprop -id "$window" WM_CLASS | sed 's/.*= //')
+  class=$(DISPLAY=$display xprop -id "$window" WM_CLASS | sed 's/.*= //')
   kill $game
   [ "$class" = "\"Zorvik\", \"$(key StartupWMClass)\"" ] ||
     fail "window class $class does not end in StartupWMClass=$(key StartupWMClass)"
