@@ -343,6 +343,9 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
     const bool Exists = ::stat(Target.constData(), &Old) == 0;
     if ((!Exists && errno != ENOENT) || (Exists && !S_ISREG(Old.st_mode)))
         RaiseCreateError(FileName);
+    // A file its owner made read-only is not replaced behind its back, as a write in place would be refused.
+    if (Exists && ::faccessat(AT_FDCWD, Target.constData(), W_OK, AT_EACCESS) != 0)
+        RaiseCreateError(FileName);
 
     // The old file is held for the whole write, as one created anew would be: others who open it
     // meanwhile wait or fail. One this process may not read cannot be held, but can be replaced.

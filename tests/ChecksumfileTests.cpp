@@ -417,6 +417,33 @@ TEST_F(ChecksumFile, AFolderThatRefusesNewFilesHasItsWritableFilesWrittenInPlace
               QStringList({"readonly.chk", "writable.chk"}));
 }
 
+// A read-only file is refused as it would be on a system where such a file cannot be created anew,
+// though the folder would let it be replaced.
+TEST_F(ChecksumFile, AReadOnlyFileInAWritableFolderIsNotReplaced)
+{
+    const QString Name = Path("readonly.chk");
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = Letters('i', 'p');
+    WriteWithCheckSum(Name, Old.data(), Old.size());
+    const TBytes OldFile = FileBytes(Name);
+    ASSERT_TRUE(QFile::setPermissions(Name, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    ASSERT_TRUE(GiveToChild(Name) && GiveToChild(Folder.path()));
+
+    const int Outcome = RunInChild(
+        [&] {
+            try {
+                WriteWithCheckSum(Name, New.data(), New.size());
+            } catch (const EFCreateError& Error) {
+                return Error.Message() == "Cannot create file " + Name ? 0 : 3;
+            }
+            return 2;
+        },
+        true);
+    EXPECT_EQ(Outcome, 0);
+    EXPECT_EQ(FileBytes(Name), OldFile);
+    EXPECT_EQ(FolderEntries(), QStringList{"readonly.chk"});
+}
+
 // A FIFO would block an open until a writer comes, for ever; the alarm turns a hang into a failure.
 TEST_F(ChecksumFile, APipeAFolderOrADeviceIsNeitherReadNorReplaced)
 {
