@@ -17,7 +17,7 @@ enum class TFileAccess { Read, ReadWrite };
 class TFileStream {
 public:
     // Opens an existing regular file (or a link to one) without ever blocking on a pipe or a device;
-    // raises EFOpenError "Cannot open file <name>". While the locks of others refuse the open, it
+    // raises EFOpenError "Cannot open file <name>", also for a name the system cannot represent. While the locks of others refuse the open, it
     // tries again for up to Wait; a file replaced by a rename meanwhile is opened anew.
     static TFileStream Open(const QString& FileName, TFileAccess Access, TShareMode Share,
                             std::chrono::milliseconds Wait = std::chrono::milliseconds(0));
@@ -44,13 +44,17 @@ private:
     int FHandle;
 };
 
-// Creates a file anew with the given content. A symbolic link is followed, and the file it names
-// is the one replaced. The content goes to a new file in the same folder, with the old file's
-// permissions and owner, which replaces the old one by a rename only once it is complete (and, with
-// Durable, on disk): a failed write therefore leaves the old file as it was, and a killed process
-// leaves no new file behind. A file with several names, or one in a folder that refuses new files,
-// is written in place instead. Raises EFCreateError "Cannot create file <name>" when the file cannot
-// be made, is not a regular file, or is held by another open, and the write errors of TFileStream.
+// Creates a file anew with the given content. Symbolic links are followed as the system follows
+// them, but not one in a sticky folder everyone may write that belongs neither to this user nor to
+// the folder's owner. The content goes to a new file in the same folder, which only this user may
+// open until it is complete and then gets the old file's permissions, owner and extended attributes;
+// it replaces the old one by a rename once complete (and, with Durable, on disk): a failed write
+// therefore leaves the old file as it was, and a killed process leaves no new file behind. A file
+// with several names, or one in a folder that refuses new files, is written in place instead. Every
+// step works from the folder's descriptor, so any name the system can open can be written. Raises
+// EFCreateError "Cannot create file <name>" when the file cannot be made, is not a regular file, may
+// not be written, has a name the system cannot represent, or is held by another open, and the write
+// errors of TFileStream.
 void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable = true);
 
 // Where the file system offers them, the new files have no name until they are complete. Tests

@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <algorithm>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <functional>
@@ -20,6 +22,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/sysmacros.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -185,7 +188,7 @@ TEST_F(ChecksumFile, SizesZeroToNineWriteSizePlusFourBytesAndReadBack)
     EXPECT_EQ(FileBytes(Path("size0.chk")), (TBytes{0, 0, 0, 0}));
 }
 
-// Large reads take other copy loops than small ones, chosen by the target's alignment too.
+// A large read spans many chunks, into a target at any alignment.
 TEST_F(ChecksumFile, ALargeBufferRoundTripsIntoAnyAlignmentAndAFaultFarIntoItIsFound)
 {
     const TBytes Data = RandomBytes((9 << 20) + 5, 5);
@@ -627,6 +630,177 @@ TEST_F(ChecksumFile, AFailedWriteLeavesThePreviousFileAsItWas)
     EXPECT_EQ(Message, "Stream write error");
     EXPECT_EQ(FileBytes(Name), OldFile);
     EXPECT_EQ(FolderEntries(), QStringList{"limited.chk"});
+}
+
+// A link in a sticky folder that everyone may write is followed only when it belongs to this user or
+// to the folder's owner: someone else's link there must not lead a write to a file of ours.
+TEST_F(ChecksumFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as two users";
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = Letters('i', 'p');
+    const QString Victim = Path("victim.chk");
+    WriteWithCheckSum(Victim, Old.data(), Old.size());
+    ASSERT_EQ(chmod(QFile::encodeName(Victim).constData(), 0600), 0);
+    const TBytes VictimFile = FileBytes(Victim);
+    ASSERT_TRUE(QDir(Folder.path()).mkdir("shared"));
+    const QByteArray Shared = QFile::encodeName(Path("shared"));
+    ASSERT_EQ(chmod(Shared.constData(), 01777), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(Folder.path()).constData(), 0755), 0);
+    const auto PlantAsNobody = [&](const QString& Link) {
+        return RunInChild([&] { return symlink("../victim.chk", QFile::encodeName(Link).constData()) == 0 ? 0 : 2; },
+                          true);
+    };
+
+    const QString Planted = Path("shared/planted.chk");
+    ASSERT_EQ(PlantAsNobody(Planted), 0);
+    EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Planted, New.data(), New.size()); }),
+              "Cannot create file " + Planted);
+    EXPECT_EQ(FileBytes(Victim), VictimFile);
+    // The process's own link there is followed.
+    const QString Own = Path("shared/own.chk");
+    ASSERT_TRUE(QFile::link("../victim.chk", Own));
+    WriteWithCheckSum(Own, New.data(), New.size());
+    EXPECT_EQ(ReadBack(Victim, New.size()), New);
+    // So is a link of the folder's owner.
+    ASSERT_EQ(chown(Shared.constData(), NobodyId, NobodyId), 0);
+    WriteWithCheckSum(Planted, Old.data(), Old.size());
+    EXPECT_EQ(ReadBack(Victim, Old.size()), Old);
+    // A folder that only its owner may write is not shared.
+    ASSERT_EQ(chmod(Shared.constData(), 0755), 0);
+    WriteWithCheckSum(Planted, New.data(), New.size());
+    EXPECT_EQ(ReadBack(Victim, New.size()), New);
+    struct stat Info{};
+    EXPECT_TRUE(lstat(QFile::encodeName(Planted).constData(), &Info) == 0 && S_ISLNK(Info.st_mode));
+}
+
+TEST_F(ChecksumFile, ANameTheSystemCannotRepresentIsRefusedNotCutShort)
+{
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = Letters('i', 'p');
+    WriteWithCheckSum(Path("valid.chk"), Old.data(), Old.size());
+    const TBytes OldFile = FileBytes(Path("valid.chk"));
+    const QString WithNul = Path("valid.chk") + QChar(0) + ".other";
+    const QString Unpaired = Path("valid.chk") + QChar(0xD800);
+    for (const QString& Name : {WithNul, Unpaired}) {
+        EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
+                  "Cannot create file " + Name);
+        TBytes Buffer(Old.size(), 0xEE);
+        EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+                  "Cannot open file " + Name);
+    }
+    EXPECT_EQ(FileBytes(Path("valid.chk")), OldFile);
+    // Any name that does exist in the file system's encoding is written as it is.
+    const QString Accented = Path(QString::fromUtf8("сч\u00e9t \U0001F600.chk"));
+    WriteWithCheckSum(Accented, New.data(), New.size());
+    EXPECT_EQ(ReadBack(Accented, New.size()), New);
+    EXPECT_EQ(FolderEntries(), QStringList({"valid.chk", QString::fromUtf8("сч\u00e9t \U0001F600.chk")}));
+}
+
+// The temporary's name must never make a path longer than the one given, and a chain of links is
+// followed as far as the system follows one when it opens a name.
+TEST_F(ChecksumFile, ALongPathAndAChainOfFortyLinksAreWrittenAsTheyAreRead)
+{
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = Letters('i', 'p');
+    QString Deep = Folder.path();
+    const QString Step = QString(200, u'd');
+    while (Deep.size() + 1 + Step.size() + 2 < PATH_MAX - 4)
+        Deep += '/' + Step;
+    Deep += '/' + QString(PATH_MAX - 4 - 2 - Deep.size() - 1, u'e');
+    ASSERT_TRUE(QDir().mkpath(Deep));
+    const QString Long = Deep + "/f";
+    ASSERT_EQ(QFile::encodeName(Long).size(), PATH_MAX - 4);
+    WriteWithCheckSum(Long, Old.data(), Old.size());
+    EXPECT_EQ(ReadBack(Long, Old.size()), Old);
+    WriteWithCheckSum(Long, New.data(), New.size());
+    EXPECT_EQ(ReadBack(Long, New.size()), New);
+    EXPECT_EQ(QDir(Deep).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"f"});
+
+    // link1 -> link2 -> ... -> link40 -> real.chk: forty links, the most the system follows.
+    constexpr int Links = 40;
+    WriteWithCheckSum(Path("real.chk"), Old.data(), Old.size());
+    for (int Link = 1; Link <= Links; ++Link)
+        ASSERT_TRUE(QFile::link(Link == Links ? QString("real.chk") : QString("link%1").arg(Link + 1),
+                                Path(QString("link%1").arg(Link))));
+    WriteWithCheckSum(Path("link1"), New.data(), New.size());
+    EXPECT_EQ(ReadBack(Path("link1"), New.size()), New);
+    EXPECT_EQ(ReadBack(Path("real.chk"), New.size()), New);
+    // One more than the system follows fails both ways.
+    ASSERT_TRUE(QFile::link("link1", Path("link0")));
+    TBytes Buffer(Old.size(), 0xEE);
+    EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Path("link0"), Buffer.data(), Buffer.size()); }),
+              "Cannot open file " + Path("link0"));
+    EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Path("link0"), Old.data(), Old.size()); }),
+              "Cannot create file " + Path("link0"));
+    EXPECT_EQ(ReadBack(Path("real.chk"), New.size()), New);
+}
+
+// While it is written, the new file is this user's alone, whatever the old one's permissions; it
+// takes them, and the old file's extended attributes, only once complete.
+TEST_F(ChecksumFile, ATemporaryIsPrivateUntilCompleteThenTakesTheModeAndAttributesOfTheOldFile)
+{
+    const TBytes Old = Letters('a', 'h');
+    const QString Name = Path("shared.chk");
+    const QByteArray Native = QFile::encodeName(Name);
+    // A file made anew gets what the program's file mode mask leaves of read and write for all.
+    const mode_t Mask = umask(027);
+    WriteWithCheckSum(Name, Old.data(), Old.size());
+    umask(Mask);
+    struct stat Made{};
+    ASSERT_EQ(stat(Native.constData(), &Made), 0);
+    EXPECT_EQ(Made.st_mode & 07777, 0640u);
+    ASSERT_EQ(chmod(Native.constData(), 0664), 0);
+    const bool Attributes = setxattr(Native.constData(), "user.zorvik.origin", "player", 6, 0) == 0;
+    // An access list that lets nobody read the file: version 2, then (tag, permissions, id) entries.
+    const auto Entry = [](std::uint16_t Tag, std::uint16_t Permissions, std::uint32_t Id) {
+        QByteArray Bytes(8, '\0');
+        qToLittleEndian(Tag, Bytes.data());
+        qToLittleEndian(Permissions, Bytes.data() + 2);
+        qToLittleEndian(Id, Bytes.data() + 4);
+        return Bytes;
+    };
+    QByteArray AccessList(4, '\0');
+    qToLittleEndian(std::uint32_t(2), AccessList.data());
+    AccessList += Entry(0x01, 6, 0xFFFFFFFF) + Entry(0x02, 4, NobodyId) + Entry(0x04, 6, 0xFFFFFFFF) +
+                  Entry(0x10, 6, 0xFFFFFFFF) + Entry(0x20, 4, 0xFFFFFFFF);
+    const bool Acl = setxattr(Native.constData(), "system.posix_acl_access", AccessList.constData(),
+                              size_t(AccessList.size()), 0) == 0;
+    const auto Attribute = [&](const char* Key) {
+        QByteArray Value(256, '\0');
+        const ssize_t Size = getxattr(Native.constData(), Key, Value.data(), size_t(Value.size()));
+        return Size < 0 ? QByteArray() : Value.left(Size);
+    };
+    const QByteArray StoredAcl = Attribute("system.posix_acl_access");
+
+    for (const bool Unnamed : {true, false}) {
+        SCOPED_TRACE(Unnamed ? "unnamed temporary" : "named temporary");
+        SetUnnamedTemporariesAllowed(Unnamed);
+        struct stat During{};
+        QStringList Names;
+        ReplaceFile(Name, [&](TFileStream& Stream) {
+            Stream.WriteBuffer(Old.data(), std::int64_t(Old.size()));
+            fstat(Stream.Handle(), &During);
+            Names = FolderEntries();
+        });
+        SetUnnamedTemporariesAllowed(true);
+        EXPECT_EQ(During.st_mode & 07777, 0600u);
+        EXPECT_EQ(Names.size(), Unnamed ? 1 : 2);
+        struct stat After{};
+        ASSERT_EQ(stat(Native.constData(), &After), 0);
+        EXPECT_EQ(After.st_ino, During.st_ino);
+        EXPECT_EQ(After.st_mode & 07777, 0664u);
+        if (Attributes) {
+            EXPECT_EQ(Attribute("user.zorvik.origin"), "player");
+        }
+        if (Acl) {
+            EXPECT_EQ(Attribute("system.posix_acl_access"), StoredAcl);
+        }
+    }
+    EXPECT_EQ(FolderEntries(), QStringList{"shared.chk"});
+    if (!Attributes || !Acl)
+        GTEST_SKIP() << "the file system here keeps no user attributes or access lists";
 }
 
 } // namespace
