@@ -206,16 +206,14 @@ void RemoveAbandonedTemporaries(int Folder, const QByteArray& Prefix)
 // never set: setting it would change it for every thread of the program for a moment.
 mode_t NewFileMode()
 {
-    QFile Status(QStringLiteral("/proc/self/status"));
-    if (Status.open(QIODevice::ReadOnly | QIODevice::Text))
-        while (!Status.atEnd()) {
-            const QByteArray Line = Status.readLine();
-            bool Valid = false;
-            const uint Mask = Line.startsWith("Umask:") ? Line.mid(6).trimmed().toUInt(&Valid, 8) : 0;
-            if (Valid)
-                return mode_t(0666 & ~Mask);
-        }
-    return 0644;
+    TDescriptor Status(::open("/proc/self/status", O_RDONLY | O_CLOEXEC));
+    QByteArray Text(4096, '\0');
+    const ssize_t Length = Status.Get() < 0 ? -1 : ::read(Status.Get(), Text.data(), size_t(Text.size()));
+    Text.truncate(Length < 0 ? 0 : Length);
+    const qsizetype At = Text.indexOf("\nUmask:");
+    bool Valid = false;
+    const uint Mask = At < 0 ? 0 : Text.mid(At + 7, Text.indexOf('\n', At + 1) - At - 7).trimmed().toUInt(&Valid, 8);
+    return Valid ? mode_t(0666 & ~Mask) : mode_t(0644);
 }
 
 // Only this user may open a temporary until it is complete; it gets the permissions it is meant to

@@ -373,3 +373,28 @@ TEST_F(StateFile, ALoadWaitsForAWriterAndReadsWhatItWrote)
         EXPECT_EQ(Loaded.FBestScores[0].Score, 200);
     }
 }
+
+// Saving as root through a state file name that another user made a link in a shared folder.
+TEST_F(StateFile, AStateFileLinkPlantedByAnotherUserInASharedFolderIsNotFollowed)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as two users";
+    const QString Victim = Folder.filePath("victim");
+    WriteAll(Victim, CountingBytes(16));
+    ASSERT_TRUE(QDir(Folder.path()).mkdir("shared"));
+    ASSERT_EQ(chmod(QFile::encodeName(Folder.filePath("shared")).constData(), 01777), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(Folder.path()).constData(), 0755), 0);
+    const QString Planted = Folder.filePath("shared/Zorvik.dat");
+    ASSERT_EQ(RunInChild([&] { return symlink("../victim", QFile::encodeName(Planted).constData()) == 0 ? 0 : 2; },
+                         true),
+              0);
+    TStateBlock Block{};
+    Block.FBestScores[0].Score = 1234;
+    try {
+        SaveStateBlock(Planted, Block);
+        ADD_FAILURE() << "the planted link was followed";
+    } catch (const EFCreateError& Error) {
+        EXPECT_EQ(Error.Message(), "Cannot create file " + Planted);
+    }
+    EXPECT_EQ(ReadAll(Victim), CountingBytes(16));
+}
