@@ -2,8 +2,8 @@
 // Beyond the sanitizers' checks, the outcome must follow from the file alone: a file shorter than
 // size + 4 bytes fails with a read error, a complete one is accepted exactly when its stored sum
 // matches, and the buffer always holds the bytes read and nothing past them. Written data read back
-// byte for byte after a file of exactly size + 4 bytes. The fuzz build reads in small chunks and maps
-// small files, so that both ways of reading and several chunks are tried.
+// byte for byte after a file of exactly size + 4 bytes. The fuzz build reads in chunks of 64 bytes,
+// so that most inputs take several.
 //
 // An input is a few leading bytes that choose the size (either near the content's length less four,
 // where the interesting cases lie, or any size up to 128 KiB) and the caller buffer's misalignment,
