@@ -109,7 +109,7 @@ bool EnterPath(TPlace& Place, const QByteArray& Path)
 {
     const qsizetype Slash = Path.lastIndexOf('/');
     const QByteArray Folder = Slash < 0 ? QByteArray(".") : Slash == 0 ? QByteArray("/") : Path.left(Slash);
-    const int Base = Path.startsWith('/') ? AT_FDCWD : Place.Folder.Get();
+    const int Base = Path.startsWith('/') || Place.Folder.Get() < 0 ? AT_FDCWD : Place.Folder.Get();
     const int Entered = ::openat(Base, Folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (Entered < 0)
         return false;

@@ -525,6 +525,13 @@ TEST_F(ChecksumFile, ReplacingWritesThroughLinksAndKeepsPermissionsOwnerAndOther
     EXPECT_EQ(ReadBack(Path("second.chk"), New.size()), New);
     EXPECT_EQ(Stat("second.chk").st_nlink, nlink_t(2));
 
+    // A name relative to the current folder, through a link in it.
+    const QString Current = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Folder.path()));
+    WriteWithCheckSum("link.chk", Old.data(), Old.size());
+    QDir::setCurrent(Current);
+    EXPECT_EQ(ReadBack(Path("real.chk"), Old.size()), Old);
+
     EXPECT_EQ(FolderEntries(), QStringList({"dangling.chk", "first.chk", "link.chk", "made.chk", "private.chk",
                                             "real.chk", "second.chk"}));
 }
