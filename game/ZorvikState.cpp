@@ -77,7 +77,13 @@ void LoadStateBlock(const QString& FileName, TStateBlock& Block) noexcept
 
 void SaveStateBlock(const QString& FileName, const TStateBlock& Block, bool Durable)
 {
-    ReplaceFile(FileName, [&](TFileStream& Stream) { Stream.WriteBuffer(&Block, sizeof Block); }, Durable);
+    // Another copy may have saved records since this one loaded the file, or this one may have
+    // started empty while another held the file: what the file holds now is kept beside ours.
+    TStateBlock OnDisk;
+    LoadStateBlock(FileName, OnDisk);
+    TStateBlock Saved = Block;
+    Saved.FBestScores = MergeBestScores(OnDisk.FBestScores, Block.FBestScores);
+    ReplaceFile(FileName, [&](TFileStream& Stream) { Stream.WriteBuffer(&Saved, sizeof Saved); }, Durable);
 }
 
 void TZorvikForm::LoadState()

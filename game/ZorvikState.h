@@ -18,5 +18,6 @@ void SetStateFileName(const QString& FileName);
 // Reads the first 520 bytes of the file into Block, waiting up to a second for a writer to finish;
 // on any failure the whole block is zero.
 void LoadStateBlock(const QString& FileName, TStateBlock& Block) noexcept;
-// Replaces the file with the block's 520 bytes; with Durable, they are on disk when it returns.
+// Replaces the file with the block's 520 bytes, the best-scores table merged with the one the
+// file holds now (MergeBestScores); with Durable, they are on disk when it returns.
 void SaveStateBlock(const QString& FileName, const TStateBlock& Block, bool Durable = true);

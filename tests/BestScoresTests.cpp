@@ -101,6 +101,85 @@ TEST(BestScoreInsertion, AFullTableTakesOnlyAScoreAboveItsLowest)
     EXPECT_EQ(Table[8].Score, 200);
 }
 
+// A record as the insertion and the name entry make it.
+TBestScore Record(const QString& Name, int Score, const QDate& Date, std::uint8_t Filler = 0)
+{
+    TBestScore Result{};
+    WriteNameField(Result.Name, Name);
+    Result.Score = Score;
+    Result.Date = StoredFromDate(Date);
+    Result.Filler[0] = Filler;
+    return Result;
+}
+
+// Name and score of each record that holds one, best first.
+QStringList Listed(const TBestScores& Table)
+{
+    QStringList Result;
+    for (const TBestScore& R : Table)
+        if (R.Score != 0)
+            Result << ReadNameField(R.Name) + ' ' + QString::number(R.Score);
+    return Result;
+}
+
+TEST(BestScoreMerge, TwoTablesKeepTheirBestTenInTheInsertionOrderEachRecordOnce)
+{
+    const QDate Monday(2026, 12, 7), Tuesday(2026, 12, 8);
+    // A record earned in each copy: both stay.
+    TBestScores OnDisk{}, Closing{};
+    OnDisk[0] = Record("Ann", 92, Tuesday);
+    Closing[0] = Record("Bob", 64, Tuesday);
+    EXPECT_EQ(Listed(MergeBestScores(OnDisk, Closing)), (QStringList{"Ann 92", "Bob 64"}));
+    EXPECT_EQ(Listed(MergeBestScores(Closing, OnDisk)), (QStringList{"Ann 92", "Bob 64"}));
+
+    // The closing copy loaded the table and added one: the shared records count once, their filler
+    // bytes those of the table on disk.
+    OnDisk = {};
+    OnDisk[0] = Record("Ann", 300, Monday, 7);
+    OnDisk[1] = Record("Cyd", 100, Monday, 7);
+    Closing = {};
+    Closing[0] = Record("Ann", 300, Monday, 9);
+    Closing[1] = Record("Dee", 200, Tuesday, 9);
+    Closing[2] = Record("Cyd", 100, Monday, 9);
+    TBestScores Merged = MergeBestScores(OnDisk, Closing);
+    EXPECT_EQ(Listed(Merged), (QStringList{"Ann 300", "Dee 200", "Cyd 100"}));
+    EXPECT_EQ(Merged[0].Filler[0], 7);
+    EXPECT_EQ(Merged[1].Filler[0], 9);
+    EXPECT_EQ(Merged[2].Filler[0], 7);
+
+    // Equal scores: the older date first, and on the same day the record of the table on disk.
+    OnDisk = {};
+    OnDisk[0] = Record("Eve", 50, Tuesday);
+    Closing = {};
+    Closing[0] = Record("Gus", 50, Monday);
+    Closing[1] = Record("Fay", 50, Tuesday);
+    EXPECT_EQ(Listed(MergeBestScores(OnDisk, Closing)), (QStringList{"Gus 50", "Eve 50", "Fay 50"}));
+
+    // The same name, date and score twice in one table were earned twice: a table that holds a
+    // third keeps three, and one holding them once more does not add one.
+    OnDisk = {};
+    OnDisk[0] = OnDisk[1] = Record("Hal", 40, Monday);
+    Closing = OnDisk;
+    Closing[2] = Record("Hal", 40, Monday);
+    EXPECT_EQ(Listed(MergeBestScores(OnDisk, Closing)), (QStringList{"Hal 40", "Hal 40", "Hal 40"}));
+    EXPECT_EQ(Listed(MergeBestScores(OnDisk, OnDisk)), (QStringList{"Hal 40", "Hal 40"}));
+
+    // Twenty records: the best ten, the rest dropped.
+    const TBestScores Odd = TableOf({190, 170, 150, 130, 110, 90, 70, 50, 30, 10});
+    const TBestScores Even = TableOf({200, 180, 160, 140, 120, 100, 80, 60, 40, 20});
+    Merged = MergeBestScores(Odd, Even);
+    for (int I = 0; I < BestScoreCount; ++I)
+        EXPECT_EQ(Merged[I].Score, 200 - 10 * I);
+
+    // An empty table, as a copy that waited in vain for the file starts with, takes nothing away,
+    // and a table merged with itself is itself, byte for byte.
+    const TBestScores Full = TableOf({500, 400, 300, 200, 100, 90, 80, 70, 60, 50});
+    const TBestScores Empty{};
+    EXPECT_EQ(std::memcmp(MergeBestScores(Full, Empty).data(), Full.data(), sizeof Full), 0);
+    EXPECT_EQ(std::memcmp(MergeBestScores(Empty, Full).data(), Full.data(), sizeof Full), 0);
+    EXPECT_EQ(std::memcmp(MergeBestScores(Full, Full).data(), Full.data(), sizeof Full), 0);
+}
+
 TEST(NameField, ThirtyTwoBytesFillTheFieldAndLongerNamesAreCut)
 {
     char Field[NameFieldSize];

@@ -266,19 +266,59 @@ TEST_F(StateFile, AFileHeldByAnotherOpenIsNeitherReadNorReplaced)
     EXPECT_EQ(Loaded.FBestScores[0].Score, 77);
 }
 
-TEST_F(StateFile, TwoCopiesShareTheFileAndTheLastToCloseWins)
+// Each close keeps what the file holds beside its own table: a record earned in either copy stays,
+// while the position and the last name are those of the copy that closed last.
+TEST_F(StateFile, TwoCopiesClosingInTurnKeepTheRecordsOfBoth)
 {
     TStateBlock First{}, Second{};
     LoadStateBlock(StatePath(), First);
     LoadStateBlock(StatePath(), Second);
-    InsertBestScore(First.FBestScores, 300, QDate(2026, 1, 1));
-    InsertBestScore(Second.FBestScores, 200, QDate(2026, 1, 2));
+    InsertBestScore(First.FBestScores, 92, QDate(2026, 1, 1));
+    WriteNameField(First.FBestScores[0].Name, "Ann");
+    WriteNameField(First.FLastPlayerName, "Ann");
+    First.FSavedLeft = 10;
+    InsertBestScore(Second.FBestScores, 64, QDate(2026, 1, 2));
+    WriteNameField(Second.FBestScores[0].Name, "Bob");
+    WriteNameField(Second.FLastPlayerName, "Bob");
+    Second.FSavedLeft = 20;
     SaveStateBlock(StatePath(), First);
     SaveStateBlock(StatePath(), Second);
     TStateBlock Loaded;
     LoadStateBlock(StatePath(), Loaded);
-    EXPECT_EQ(Loaded.FBestScores[0].Score, 200);
-    EXPECT_EQ(Loaded.FBestScores[1].Score, 0);
+    EXPECT_EQ(Loaded.FBestScores[0].Score, 92);
+    EXPECT_EQ(ReadNameField(Loaded.FBestScores[0].Name), "Ann");
+    EXPECT_EQ(Loaded.FBestScores[1].Score, 64);
+    EXPECT_EQ(ReadNameField(Loaded.FBestScores[1].Name), "Bob");
+    EXPECT_EQ(Loaded.FBestScores[2].Score, 0);
+    EXPECT_EQ(ReadNameField(Loaded.FLastPlayerName), "Bob");
+    EXPECT_EQ(Loaded.FSavedLeft, 20);
+
+    // The first copy closes again: nothing is counted twice.
+    SaveStateBlock(StatePath(), First);
+    LoadStateBlock(StatePath(), Loaded);
+    EXPECT_EQ(Loaded.FBestScores[1].Score, 64);
+    EXPECT_EQ(Loaded.FBestScores[2].Score, 0);
+    EXPECT_EQ(ReadNameField(Loaded.FLastPlayerName), "Ann");
+}
+
+// A copy that started while another held the file waited its second and started empty; its close
+// must not erase the table.
+TEST_F(StateFile, ACopyThatStartedEmptyBehindALockKeepsTheTableAtItsClose)
+{
+    TStateBlock Block{};
+    InsertBestScore(Block.FBestScores, 300, QDate(2026, 1, 1));
+    WriteNameField(Block.FBestScores[0].Name, "Ann");
+    SaveStateBlock(StatePath(), Block);
+    {
+        TFileStream Writer = TFileStream::Open(StatePath(), TFileAccess::ReadWrite, TShareMode::Exclusive);
+        Restart();
+    }
+    EXPECT_TRUE(IsZero(Form->StateBlock()));
+    ASSERT_TRUE(Form->close());
+    TStateBlock Loaded;
+    LoadStateBlock(StatePath(), Loaded);
+    EXPECT_EQ(Loaded.FBestScores[0].Score, 300);
+    EXPECT_EQ(ReadNameField(Loaded.FBestScores[0].Name), "Ann");
 }
 
 TEST_F(StateFile, AnyBytesLoadAndShowWithoutHarm)
@@ -316,7 +356,8 @@ TEST_F(StateFile, AWritableFileInAFolderThatRefusesNewFilesIsSaved)
 {
     ASSERT_TRUE(QDir(Folder.path()).mkdir("locked"));
     const QString Path = Folder.filePath("locked/Zorvik.dat");
-    WriteAll(Path, CountingBytes(520));
+    // An old position and name, and an empty table, which the merge leaves as the new one.
+    WriteAll(Path, QByteArray(40, 1) + QByteArray(480, 0));
     ASSERT_TRUE(GiveToChild(Path) && GiveToChild(Folder.filePath("locked")));
     ASSERT_TRUE(QFile::setPermissions(Folder.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
     ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
