@@ -363,6 +363,51 @@ TEST_F(BestScoresDialog, ClosingTheEntryWithTheCloseBoxKeepsTheNameCutTo32Bytes)
     EXPECT_EQ(Form->StateBlock().FBestScores[1].Score, 10);
 }
 
+// Typing stops where the 32-byte field ends, never inside a character: the edit box shows the
+// name that is stored.
+TEST_F(BestScoresDialog, TheNameEntryTakesOnlyWhatTheFieldKeeps)
+{
+    const QString Smile = QString::fromUtf8("\xF0\x9F\x98\x80"); // four bytes, two UTF-16 units
+    const QString EAcute = QString(QChar(0x00E9));                // two bytes
+    QStringList Seen;
+    Modals.OnModal = [&](QWidget* Dialog) {
+        auto* Edit = Dialog->findChild<QLineEdit*>();
+        const auto Type = [&](const QString& Text) {
+            QKeyEvent Press(QEvent::KeyPress, 0, Qt::NoModifier, Text);
+            QApplication::sendEvent(Edit, &Press);
+        };
+        const auto Retype = [&](const QString& Start, const QString& Typed) {
+            Edit->setText(Start);
+            Edit->end(false);
+            Type(Typed);
+            Seen << Edit->text();
+        };
+        Retype(QString(31, u'a'), EAcute);   // 33 bytes: refused
+        Retype(QString(30, u'a'), EAcute);   // 32 bytes: taken
+        Retype(QString(30, u'a') + EAcute, "b");
+        Retype(QString(29, u'a'), Smile);    // 33 bytes: refused whole
+        Retype(QString(28, u'a'), Smile);    // 32 bytes: taken
+        // Typed in the middle, it is refused just the same, and what follows the cursor stays.
+        Edit->setText(QString(32, u'c'));
+        Edit->setCursorPosition(5);
+        Type("d");
+        Seen << Edit->text();
+        // A pasted text is cut at its end, at a character's start.
+        Edit->setText(QString(26, u'a'));
+        Edit->setCursorPosition(2);
+        Edit->insert("zz" + EAcute + EAcute + EAcute);
+        Seen << Edit->text();
+        Dialog->close();
+    };
+    Play();
+    Form->SetScore(10);
+    Form->Execute(Form->aStop);
+    const QString Pasted = "aazz" + EAcute + EAcute + QString(24, u'a');
+    EXPECT_EQ(Seen, (QStringList{QString(31, u'a'), QString(30, u'a') + EAcute, QString(30, u'a') + EAcute,
+                                 QString(29, u'a'), QString(28, u'a') + Smile, QString(32, u'c'), Pasted}));
+    EXPECT_EQ(ReadNameField(Form->StateBlock().FBestScores[0].Name), Pasted);
+}
+
 TEST_F(BestScoresDialog, IsCentredOverTheMainWindowTheFirstTimeAndLaterComesBackWhereItWasLeft)
 {
     Form->move(100, 80);
