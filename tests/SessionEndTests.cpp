@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 
 namespace {
 
@@ -92,10 +93,6 @@ TEST_F(SessionEnd, TerminationSignalsSaveTheStateAsTheCloseDoesAndEndTheRun)
         EXPECT_EQ(ReadNameField(Block.FLastPlayerName), "Ann");
         EXPECT_EQ(QPoint(Block.FSavedLeft, Block.FSavedTop), Form->pos());
     }
-    // The signals' handling is the one before, once the program no longer holds them.
-    struct sigaction Now{};
-    sigaction(SIGTERM, nullptr, &Now);
-    EXPECT_EQ(Now.sa_handler, SIG_DFL);
 }
 
 // The modal loop of the name entry ends first, so the name typed so far is stored and saved.
@@ -134,7 +131,11 @@ TEST_F(SessionEnd, TheSessionManagersRequestSavesAndTheWindowStays)
 {
     auto* Manager = qApp->findChild<QSessionManager*>();
     ASSERT_NE(Manager, nullptr);
-    TSessionEnd Ending(Form.get());
+    struct sigaction Before{}, During{}, After{};
+    sigaction(SIGTERM, nullptr, &Before);
+    auto Ending = std::make_unique<TSessionEnd>(Form.get());
+    sigaction(SIGTERM, nullptr, &During);
+    EXPECT_NE(During.sa_handler, Before.sa_handler);
     Form->show();
     Form->move(30, 60);
     InsertBestScore(Form->StateBlock().FBestScores, 64, QDate(2026, 12, 9));
@@ -150,4 +151,9 @@ TEST_F(SessionEnd, TheSessionManagersRequestSavesAndTheWindowStays)
     emit qApp->commitDataRequest(*Manager);
     EXPECT_TRUE(Shown.Messages.isEmpty());
     EXPECT_TRUE(Form->isVisible());
+
+    // Once the program no longer holds the signals, their handling is the one before.
+    Ending.reset();
+    sigaction(SIGTERM, nullptr, &After);
+    EXPECT_EQ(After.sa_handler, Before.sa_handler);
 }
