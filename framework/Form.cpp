@@ -33,11 +33,18 @@ void TForm::SetFixedClientSize(int Width, int Height)
     setFixedSize(Width, Height);
 }
 
-void TForm::closeEvent(QCloseEvent* Event)
+bool TForm::QueryClose()
 {
     bool CanClose = true;
+    emit CloseQuery(this, CanClose);
+    return CanClose;
+}
+
+void TForm::closeEvent(QCloseEvent* Event)
+{
+    bool CanClose;
     try {
-        emit CloseQuery(this, CanClose);
+        CanClose = QueryClose();
     } catch (...) {
         CanClose = false;
         HandleException();

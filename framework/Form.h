@@ -18,6 +18,10 @@ public:
     // Executes an action as its shortcut or button would.
     bool Execute(QAction* Action);
 
+    // Asks CloseQuery as a close does, without closing: whether the window may close. An exception
+    // of a handler leaves it.
+    bool QueryClose();
+
     QSize ClientSize() const { return size(); }
     // A single fixed border: the client area keeps this size and the window cannot be maximised.
     void SetFixedClientSize(int Width, int Height);

@@ -14,13 +14,10 @@
 namespace {
 QString StateFileNameOverride;
 
-// Whether the player may write the file, or create it when it is missing.
-bool CanWrite(const QString& FileName)
+// Whether the player may create the file in its folder.
+bool CanCreate(const QString& FileName)
 {
-    const QFileInfo Info(FileName);
-    if (Info.exists())
-        return Info.isWritable();
-    QTemporaryFile Probe(Info.absolutePath() + QStringLiteral("/XXXXXX.tmp"));
+    QTemporaryFile Probe(QFileInfo(FileName).absolutePath() + QStringLiteral("/XXXXXX.tmp"));
     return Probe.open();
 }
 } // namespace
@@ -42,7 +39,9 @@ QString StateFileName()
 QString ChooseStateFileName(const QString& ExecutablePath, bool InDataFolder)
 {
     const QString Beside = StateFileNameFor(ExecutablePath);
-    if (!InDataFolder && CanWrite(Beside))
+    // A file that is there is used, also one the player may not write: its table is shown, and
+    // the close says that it cannot be saved instead of moving the state elsewhere unnoticed.
+    if (!InDataFolder && (QFileInfo::exists(Beside) || CanCreate(Beside)))
         return Beside;
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/' + QFileInfo(Beside).fileName();
 }
@@ -77,7 +76,13 @@ void LoadStateBlock(const QString& FileName, TStateBlock& Block) noexcept
 
 void SaveStateBlock(const QString& FileName, const TStateBlock& Block, bool Durable)
 {
-    ReplaceFile(FileName, [&](TFileStream& Stream) { Stream.WriteBuffer(&Block, sizeof Block); }, Durable);
+    // Another copy may have saved records since this one loaded the file, or this one may have
+    // started empty while another held the file: what the file holds now is kept beside ours.
+    TStateBlock OnDisk;
+    LoadStateBlock(FileName, OnDisk);
+    TStateBlock Saved = Block;
+    Saved.FBestScores = MergeBestScores(OnDisk.FBestScores, Block.FBestScores);
+    ReplaceFile(FileName, [&](TFileStream& Stream) { Stream.WriteBuffer(&Saved, sizeof Saved); }, Durable);
 }
 
 void TZorvikForm::LoadState()

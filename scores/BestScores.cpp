@@ -12,6 +12,18 @@ const QDate StoredDateOrigin(1899, 12, 30);
 constexpr double FirstShownDay = -657434;
 constexpr double EndShownDay = 2958466;
 
+bool SameRecord(const TBestScore& A, const TBestScore& B)
+{
+    // Dates byte for byte, so that a NaN read from a damaged file still matches itself.
+    return A.Score == B.Score && std::memcmp(A.Name, B.Name, NameFieldSize) == 0 &&
+           std::memcmp(&A.Date, &B.Date, sizeof A.Date) == 0;
+}
+
+bool RanksAbove(const TBestScore& A, const TBestScore& B)
+{
+    return A.Score > B.Score || (A.Score == B.Score && A.Date < B.Date);
+}
+
 } // namespace
 
 QString ReadNameField(const char (&Field)[NameFieldSize])
@@ -58,4 +70,38 @@ int InsertBestScore(TBestScores& Table, std::int32_t Score, const QDate& Today)
         return I;
     }
     return -1;
+}
+
+TBestScores MergeBestScores(const TBestScores& Earlier, const TBestScores& Later)
+{
+    TBestScores Merged{};
+    std::array<bool, BestScoreCount> EarlierTaken{}, LaterTaken{};
+    // Marks the first record of Table not yet taken that is the same as Record.
+    const auto TakeSame = [](const TBestScores& Table, std::array<bool, BestScoreCount>& Taken,
+                             const TBestScore& Record) {
+        for (int I = 0; I < BestScoreCount; ++I)
+            if (!Taken[I] && SameRecord(Table[I], Record)) {
+                Taken[I] = true;
+                return;
+            }
+    };
+    int E = 0, L = 0;
+    for (TBestScore& Place : Merged) {
+        while (E < BestScoreCount && EarlierTaken[E])
+            ++E;
+        while (L < BestScoreCount && LaterTaken[L])
+            ++L;
+        if (E == BestScoreCount && L == BestScoreCount)
+            break;
+        if (L == BestScoreCount || (E < BestScoreCount && !RanksAbove(Later[L], Earlier[E]))) {
+            Place = Earlier[E];
+            EarlierTaken[E] = true;
+            TakeSame(Later, LaterTaken, Place);
+        } else {
+            Place = Later[L];
+            LaterTaken[L] = true;
+            TakeSame(Earlier, EarlierTaken, Place);
+        }
+    }
+    return Merged;
 }

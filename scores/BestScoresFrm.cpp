@@ -1,9 +1,11 @@
 #include "scores/BestScoresFrm.h"
 
 #include "app/Loadresstring.h"
+
 #include <QHideEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QValidator>
 
 #include <algorithm>
 
@@ -43,6 +45,25 @@ QString RecordText(const TBestScore& Record, int Column, int Row)
         return QString::number(Record.Score);
     }
 }
+
+// Keeps the text within what the name field stores, so that the player sees the name that will be
+// saved: what goes past its 32 bytes of UTF-8 is taken back, whole characters from the cursor
+// backwards, which refuses a key typed at the limit and cuts a pasted text at its end.
+class TNameFieldValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& Input, int& Cursor) const override
+    {
+        while (Input.toUtf8().size() > NameFieldSize && Cursor > 0) {
+            const bool Pair = Cursor > 1 && Input[Cursor - 1].isLowSurrogate() && Input[Cursor - 2].isHighSurrogate();
+            const int Length = Pair ? 2 : 1;
+            Input.remove(Cursor - Length, Length);
+            Cursor -= Length;
+        }
+        return Input.toUtf8().size() > NameFieldSize ? Invalid : Acceptable;
+    }
+};
 
 } // namespace
 
@@ -97,6 +118,7 @@ void TBestScoresForm::EnterName(TBestScore& Record)
     const int Index = int(&Record - First);
     auto* Edit = new QLineEdit(Grid->viewport());
     Edit->setGeometry(Grid->CellRect(NameColumn, Index + 1));
+    Edit->setValidator(new TNameFieldValidator(Edit));
     Edit->setText(ReadNameField(FStateBlock->FLastPlayerName));
     Edit->show();
     Edit->setFocus();

@@ -101,6 +101,85 @@ TEST(BestScoreInsertion, AFullTableTakesOnlyAScoreAboveItsLowest)
     EXPECT_EQ(Table[8].Score, 200);
 }
 
+// A record as the insertion and the name entry make it.
+TBestScore Record(const QString& Name, int Score, const QDate& Date, std::uint8_t Filler = 0)
+{
+    TBestScore Result{};
+    WriteNameField(Result.Name, Name);
+    Result.Score = Score;
+    Result.Date = StoredFromDate(Date);
+    Result.Filler[0] = Filler;
+    return Result;
+}
+
+// Name and score of each record that holds one, best first.
+QStringList Listed(const TBestScores& Table)
+{
+    QStringList Result;
+    for (const TBestScore& R : Table)
+        if (R.Score != 0)
+            Result << ReadNameField(R.Name) + ' ' + QString::number(R.Score);
+    return Result;
+}
+
+TEST(BestScoreMerge, TwoTablesKeepTheirBestTenInTheInsertionOrderEachRecordOnce)
+{
+    const QDate Monday(2026, 12, 7), Tuesday(2026, 12, 8);
+    // A record earned in each copy: both stay.
+    TBestScores OnDisk{}, Closing{};
+    OnDisk[0] = Record("Ann", 92, Tuesday);
+    Closing[0] = Record("Bob", 64, Tuesday);
+    EXPECT_EQ(Listed(MergeBestScores(OnDisk, Closing)), (QStringList{"Ann 92", "Bob 64"}));
+    EXPECT_EQ(Listed(MergeBestScores(Closing, OnDisk)), (QStringList{"Ann 92", "Bob 64"}));
+
+    // The closing copy loaded the table and added one: the shared records count once, their filler
+    // bytes those of the table on disk.
+    OnDisk = {};
+    OnDisk[0] = Record("Ann", 300, Monday, 7);
+    OnDisk[1] = Record("Cyd", 100, Monday, 7);
+    Closing = {};
+    Closing[0] = Record("Ann", 300, Monday, 9);
+    Closing[1] = Record("Dee", 200, Tuesday, 9);
+    Closing[2] = Record("Cyd", 100, Monday, 9);
+    TBestScores Merged = MergeBestScores(OnDisk, Closing);
+    EXPECT_EQ(Listed(Merged), (QStringList{"Ann 300", "Dee 200", "Cyd 100"}));
+    EXPECT_EQ(Merged[0].Filler[0], 7);
+    EXPECT_EQ(Merged[1].Filler[0], 9);
+    EXPECT_EQ(Merged[2].Filler[0], 7);
+
+    // Equal scores: the older date first, and on the same day the record of the table on disk.
+    OnDisk = {};
+    OnDisk[0] = Record("Eve", 50, Tuesday);
+    Closing = {};
+    Closing[0] = Record("Gus", 50, Monday);
+    Closing[1] = Record("Fay", 50, Tuesday);
+    EXPECT_EQ(Listed(MergeBestScores(OnDisk, Closing)), (QStringList{"Gus 50", "Eve 50", "Fay 50"}));
+
+    // The same name, date and score twice in one table were earned twice: a table that holds a
+    // third keeps three, and one holding them once more does not add one.
+    OnDisk = {};
+    OnDisk[0] = OnDisk[1] = Record("Hal", 40, Monday);
+    Closing = OnDisk;
+    Closing[2] = Record("Hal", 40, Monday);
+    EXPECT_EQ(Listed(MergeBestScores(OnDisk, Closing)), (QStringList{"Hal 40", "Hal 40", "Hal 40"}));
+    EXPECT_EQ(Listed(MergeBestScores(OnDisk, OnDisk)), (QStringList{"Hal 40", "Hal 40"}));
+
+    // Twenty records: the best ten, the rest dropped.
+    const TBestScores Odd = TableOf({190, 170, 150, 130, 110, 90, 70, 50, 30, 10});
+    const TBestScores Even = TableOf({200, 180, 160, 140, 120, 100, 80, 60, 40, 20});
+    Merged = MergeBestScores(Odd, Even);
+    for (int I = 0; I < BestScoreCount; ++I)
+        EXPECT_EQ(Merged[I].Score, 200 - 10 * I);
+
+    // An empty table, as a copy that waited in vain for the file starts with, takes nothing away,
+    // and a table merged with itself is itself, byte for byte.
+    const TBestScores Full = TableOf({500, 400, 300, 200, 100, 90, 80, 70, 60, 50});
+    const TBestScores Empty{};
+    EXPECT_EQ(std::memcmp(MergeBestScores(Full, Empty).data(), Full.data(), sizeof Full), 0);
+    EXPECT_EQ(std::memcmp(MergeBestScores(Empty, Full).data(), Full.data(), sizeof Full), 0);
+    EXPECT_EQ(std::memcmp(MergeBestScores(Full, Full).data(), Full.data(), sizeof Full), 0);
+}
+
 TEST(NameField, ThirtyTwoBytesFillTheFieldAndLongerNamesAreCut)
 {
     char Field[NameFieldSize];
@@ -282,6 +361,51 @@ TEST_F(BestScoresDialog, ClosingTheEntryWithTheCloseBoxKeepsTheNameCutTo32Bytes)
     EXPECT_EQ(Offered, QString(32, u'n'));
     EXPECT_EQ(Form->StateBlock().FBestScores[0].Score, 20);
     EXPECT_EQ(Form->StateBlock().FBestScores[1].Score, 10);
+}
+
+// Typing stops where the 32-byte field ends, never inside a character: the edit box shows the
+// name that is stored.
+TEST_F(BestScoresDialog, TheNameEntryTakesOnlyWhatTheFieldKeeps)
+{
+    const QString Smile = QString::fromUtf8("\xF0\x9F\x98\x80"); // four bytes, two UTF-16 units
+    const QString EAcute = QString(QChar(0x00E9));                // two bytes
+    QStringList Seen;
+    Modals.OnModal = [&](QWidget* Dialog) {
+        auto* Edit = Dialog->findChild<QLineEdit*>();
+        const auto Type = [&](const QString& Text) {
+            QKeyEvent Press(QEvent::KeyPress, 0, Qt::NoModifier, Text);
+            QApplication::sendEvent(Edit, &Press);
+        };
+        const auto Retype = [&](const QString& Start, const QString& Typed) {
+            Edit->setText(Start);
+            Edit->end(false);
+            Type(Typed);
+            Seen << Edit->text();
+        };
+        Retype(QString(31, u'a'), EAcute);   // 33 bytes: refused
+        Retype(QString(30, u'a'), EAcute);   // 32 bytes: taken
+        Retype(QString(30, u'a') + EAcute, "b");
+        Retype(QString(29, u'a'), Smile);    // 33 bytes: refused whole
+        Retype(QString(28, u'a'), Smile);    // 32 bytes: taken
+        // Typed in the middle, it is refused just the same, and what follows the cursor stays.
+        Edit->setText(QString(32, u'c'));
+        Edit->setCursorPosition(5);
+        Type("d");
+        Seen << Edit->text();
+        // A pasted text is cut at its end, at a character's start.
+        Edit->setText(QString(26, u'a'));
+        Edit->setCursorPosition(2);
+        Edit->insert("zz" + EAcute + EAcute + EAcute);
+        Seen << Edit->text();
+        Dialog->close();
+    };
+    Play();
+    Form->SetScore(10);
+    Form->Execute(Form->aStop);
+    const QString Pasted = "aazz" + EAcute + EAcute + QString(24, u'a');
+    EXPECT_EQ(Seen, (QStringList{QString(31, u'a'), QString(30, u'a') + EAcute, QString(30, u'a') + EAcute,
+                                 QString(29, u'a'), QString(28, u'a') + Smile, QString(32, u'c'), Pasted}));
+    EXPECT_EQ(ReadNameField(Form->StateBlock().FBestScores[0].Name), Pasted);
 }
 
 TEST_F(BestScoresDialog, IsCentredOverTheMainWindowTheFirstTimeAndLaterComesBackWhereItWasLeft)

@@ -20,9 +20,9 @@ inline bool GiveToChild(const QString& Path)
     return geteuid() != 0 || ::chown(QFile::encodeName(Path).constData(), NobodyId, NobodyId) == 0;
 }
 
-// Runs Action in a child process and returns its exit code, which is what Action returns (1 for an
-// exception), or minus the signal that ended it. With Unprivileged, a child of root runs as nobody.
-inline int RunInChild(const std::function<int()>& Action, bool Unprivileged = false)
+// Starts Action in a child process, which ends with what Action returns (1 for an exception).
+// With Unprivileged, a child of root runs as nobody.
+inline pid_t StartChild(const std::function<int()>& Action, bool Unprivileged = false)
 {
     std::fflush(nullptr);
     const pid_t Child = fork();
@@ -39,9 +39,22 @@ inline int RunInChild(const std::function<int()>& Action, bool Unprivileged = fa
         std::fflush(nullptr);
         _exit(Code);
     }
+    return Child;
+}
+
+// The exit code of a child, or minus the signal that ended it.
+inline int WaitForChild(pid_t Child)
+{
     int Status = -1;
     if (Child > 0)
         while (waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
         }
     return WIFEXITED(Status) ? WEXITSTATUS(Status) : WIFSIGNALED(Status) ? -WTERMSIG(Status) : -1000;
+}
+
+// Runs Action in a child process and returns its exit code, which is what Action returns (1 for an
+// exception), or minus the signal that ended it. With Unprivileged, a child of root runs as nobody.
+inline int RunInChild(const std::function<int()>& Action, bool Unprivileged = false)
+{
+    return WaitForChild(StartChild(Action, Unprivileged));
 }

@@ -114,7 +114,7 @@ bool AsPlainUser(const std::function<bool()>& Check)
     return RunInChild([&] { return Check() ? 0 : 1; }, true) == 0;
 }
 
-TEST(StateFileName, BesideTheExecutableWhenThePlayerMayWriteThereElseInTheDataFolder)
+TEST(StateFileName, BesideTheExecutableWhenTheFileIsThereOrMayBeCreatedElseInTheDataFolder)
 {
     QTemporaryDir Folder;
     ASSERT_TRUE(Folder.isValid());
@@ -128,13 +128,19 @@ TEST(StateFileName, BesideTheExecutableWhenThePlayerMayWriteThereElseInTheDataFo
     ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
                                                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
     EXPECT_TRUE(AsPlainUser([&] { return ChooseStateFileName(Executable) == InData; }));
-    // A state file there that the player may write stays where it is.
+    // A state file there stays where it is, whether the player may write it or not.
     {
         QFile File(Beside);
         ASSERT_TRUE(File.open(QIODevice::WriteOnly));
     }
     ASSERT_TRUE(QFile::setPermissions(Beside, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
                                                   QFile::WriteOther));
+    EXPECT_TRUE(AsPlainUser([&] { return ChooseStateFileName(Executable) == Beside; }));
+    ASSERT_TRUE(QFile::setPermissions(Beside, QFile::ReadOwner | QFile::ReadOther));
+    EXPECT_TRUE(AsPlainUser([&] { return ChooseStateFileName(Executable) == Beside; }));
+    // So in a folder the player may write.
+    ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                         QFile::ReadOther | QFile::WriteOther | QFile::ExeOther));
     EXPECT_TRUE(AsPlainUser([&] { return ChooseStateFileName(Executable) == Beside; }));
     QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(QDir(Folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"Zorvik.dat"})
@@ -230,6 +236,55 @@ TEST_F(StateFile, AFileThatCannotBeCreatedKeepsTheWindowOpen)
     EXPECT_EQ(ReadAll(StatePath()).size(), 520);
 }
 
+// The state is read where the file is, also when the player may not write it; the close then
+// says that the file cannot be created and the window stays, beside the executable as in the
+// data folder, where an installed game keeps it.
+TEST_F(StateFile, AFileThePlayerMayReadButNotWriteIsLoadedAndTheCloseSaysItCannotBeCreated)
+{
+    const QString DataHome = Folder.filePath("data");
+    const QByteArray OldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(DataHome));
+    const QString Executable = Folder.filePath("game/Zorvik");
+    const QString InData = ChooseStateFileName(Executable, true);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(Executable).path()) && QDir().mkpath(QFileInfo(InData).path()));
+    for (const QString& Dir : {Folder.path(), Folder.filePath("game"), DataHome, QFileInfo(InData).path()})
+        ASSERT_TRUE(GiveToChild(Dir) && QFile::setPermissions(Dir, QFile::ReadOwner | QFile::WriteOwner |
+                                                                       QFile::ExeOwner | QFile::ExeOther));
+    TStateBlock Block{};
+    InsertBestScore(Block.FBestScores, 620, QDate(2026, 12, 9));
+    WriteNameField(Block.FBestScores[0].Name, "Ann");
+    Block.FSavedLeft = 70;
+    const QByteArray Stored(reinterpret_cast<const char*>(&Block), sizeof Block);
+
+    for (const bool InDataFolder : {false, true}) {
+        SCOPED_TRACE(InDataFolder ? "in the data folder" : "beside the executable");
+        const QString Path = InDataFolder ? InData : StateFileNameFor(Executable);
+        WriteAll(Path, Stored);
+        ASSERT_TRUE(QFile::setPermissions(Path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const int Outcome = RunInChild(
+            [&] {
+                if (ChooseStateFileName(Executable, InDataFolder) != Path)
+                    return 2;
+                SetStateFileName(Path);
+                Restart();
+                if (Form->StateBlock().FBestScores[0].Score != 620 || Form->pos() != QPoint(70, 0))
+                    return 3;
+                Form->show();
+                if (Form->close() || !Form->isVisible())
+                    return 4;
+                return Shown.Messages == QStringList{"Cannot create file " + Path + "."} ? 0 : 5;
+            },
+            true);
+        EXPECT_EQ(Outcome, 0);
+        EXPECT_EQ(ReadAll(Path), Stored);
+    }
+    QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (OldDataHome.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", OldDataHome);
+}
+
 TEST_F(StateFile, AFailedWriteLeavesThePreviousFileIntact)
 {
     const QByteArray Previous = CountingBytes(520);
@@ -266,19 +321,59 @@ TEST_F(StateFile, AFileHeldByAnotherOpenIsNeitherReadNorReplaced)
     EXPECT_EQ(Loaded.FBestScores[0].Score, 77);
 }
 
-TEST_F(StateFile, TwoCopiesShareTheFileAndTheLastToCloseWins)
+// Each close keeps what the file holds beside its own table: a record earned in either copy stays,
+// while the position and the last name are those of the copy that closed last.
+TEST_F(StateFile, TwoCopiesClosingInTurnKeepTheRecordsOfBoth)
 {
     TStateBlock First{}, Second{};
     LoadStateBlock(StatePath(), First);
     LoadStateBlock(StatePath(), Second);
-    InsertBestScore(First.FBestScores, 300, QDate(2026, 1, 1));
-    InsertBestScore(Second.FBestScores, 200, QDate(2026, 1, 2));
+    InsertBestScore(First.FBestScores, 92, QDate(2026, 1, 1));
+    WriteNameField(First.FBestScores[0].Name, "Ann");
+    WriteNameField(First.FLastPlayerName, "Ann");
+    First.FSavedLeft = 10;
+    InsertBestScore(Second.FBestScores, 64, QDate(2026, 1, 2));
+    WriteNameField(Second.FBestScores[0].Name, "Bob");
+    WriteNameField(Second.FLastPlayerName, "Bob");
+    Second.FSavedLeft = 20;
     SaveStateBlock(StatePath(), First);
     SaveStateBlock(StatePath(), Second);
     TStateBlock Loaded;
     LoadStateBlock(StatePath(), Loaded);
-    EXPECT_EQ(Loaded.FBestScores[0].Score, 200);
-    EXPECT_EQ(Loaded.FBestScores[1].Score, 0);
+    EXPECT_EQ(Loaded.FBestScores[0].Score, 92);
+    EXPECT_EQ(ReadNameField(Loaded.FBestScores[0].Name), "Ann");
+    EXPECT_EQ(Loaded.FBestScores[1].Score, 64);
+    EXPECT_EQ(ReadNameField(Loaded.FBestScores[1].Name), "Bob");
+    EXPECT_EQ(Loaded.FBestScores[2].Score, 0);
+    EXPECT_EQ(ReadNameField(Loaded.FLastPlayerName), "Bob");
+    EXPECT_EQ(Loaded.FSavedLeft, 20);
+
+    // The first copy closes again: nothing is counted twice.
+    SaveStateBlock(StatePath(), First);
+    LoadStateBlock(StatePath(), Loaded);
+    EXPECT_EQ(Loaded.FBestScores[1].Score, 64);
+    EXPECT_EQ(Loaded.FBestScores[2].Score, 0);
+    EXPECT_EQ(ReadNameField(Loaded.FLastPlayerName), "Ann");
+}
+
+// A copy that started while another held the file waited its second and started empty; its close
+// must not erase the table.
+TEST_F(StateFile, ACopyThatStartedEmptyBehindALockKeepsTheTableAtItsClose)
+{
+    TStateBlock Block{};
+    InsertBestScore(Block.FBestScores, 300, QDate(2026, 1, 1));
+    WriteNameField(Block.FBestScores[0].Name, "Ann");
+    SaveStateBlock(StatePath(), Block);
+    {
+        TFileStream Writer = TFileStream::Open(StatePath(), TFileAccess::ReadWrite, TShareMode::Exclusive);
+        Restart();
+    }
+    EXPECT_TRUE(IsZero(Form->StateBlock()));
+    ASSERT_TRUE(Form->close());
+    TStateBlock Loaded;
+    LoadStateBlock(StatePath(), Loaded);
+    EXPECT_EQ(Loaded.FBestScores[0].Score, 300);
+    EXPECT_EQ(ReadNameField(Loaded.FBestScores[0].Name), "Ann");
 }
 
 TEST_F(StateFile, AnyBytesLoadAndShowWithoutHarm)
@@ -316,7 +411,8 @@ TEST_F(StateFile, AWritableFileInAFolderThatRefusesNewFilesIsSaved)
 {
     ASSERT_TRUE(QDir(Folder.path()).mkdir("locked"));
     const QString Path = Folder.filePath("locked/Zorvik.dat");
-    WriteAll(Path, CountingBytes(520));
+    // An old position and name, and an empty table, which the merge leaves as the new one.
+    WriteAll(Path, QByteArray(40, 1) + QByteArray(480, 0));
     ASSERT_TRUE(GiveToChild(Path) && GiveToChild(Folder.filePath("locked")));
     ASSERT_TRUE(QFile::setPermissions(Folder.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
     ASSERT_TRUE(QFile::setPermissions(Folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |

@@ -27,8 +27,9 @@ runtime=$(sed -E 's/^(.*)\.so\.([0-9]+)$/\1\2/' <<<"$soname")
 [ "$runtime" = libzq1 ] || fail "the runtime package would be $runtime for SONAME $soname"
 icons=()
 for size in 16 22 24 32 48 64 128 256; do icons+=(/usr/share/icons/hicolor/${size}x$size/apps/org.zorvik.Zorvik.png); done
-holds zorvik /usr/games/Zorvik /usr/share/zorvik/readme_en.htm /usr/share/applications/org.zorvik.Zorvik.desktop \
-  /usr/share/metainfo/org.zorvik.Zorvik.metainfo.xml /usr/share/man/man6/Zorvik.6.gz \
+holds zorvik /usr/games/Zorvik /usr/games/zorvik /usr/share/zorvik/readme_en.htm \
+  /usr/share/applications/org.zorvik.Zorvik.desktop /usr/share/metainfo/org.zorvik.Zorvik.metainfo.xml \
+  /usr/share/man/man6/Zorvik.6.gz /usr/share/man/man6/zorvik.6.gz \
   /usr/share/icons/hicolor/scalable/apps/org.zorvik.Zorvik.svg "${icons[@]}" /usr/share/doc/zorvik/copyright
 holds "$runtime" "$lib/$soname" /usr/share/doc/$runtime/copyright
 holds libzq-dev "$lib/libzq.so" $lib/cmake/ZQ/ZQConfig.cmake $lib/cmake/ZQ/ZQTargets.cmake \
@@ -40,6 +41,10 @@ for package in zorvik "$runtime" libzq-dev zq-designer-plugin; do
   copyright=$(dpkg-deb --fsys-tarfile "$(deb "$package")" | tar -xO ./usr/share/doc/$package/copyright)
   grep -qx 'License: MIT' <<<"$copyright" || fail "$package does not name the MIT licence"
 done
+# The lower-case names are links to the game and its man page.
+links=$(dpkg-deb -c "$(deb zorvik)" | awk '$1 ~ /^l/ {print $6, $7, $8}')
+grep -qx './usr/games/zorvik -> Zorvik' <<<"$links" || fail "/usr/games/zorvik is not a link to Zorvik: $links"
+grep -qx './usr/share/man/man6/zorvik.6.gz -> Zorvik.6.gz' <<<"$links" || fail "zorvik.6.gz is not a link to Zorvik.6.gz"
 # Nothing of the library in the game's package, and no static library anywhere.
 ! grep -q 'libzq\|/include/' "$scratch/zorvik.list" || fail "the game's package holds library files"
 ! grep -q '\.a$' "$scratch"/*.list || fail "a static library is packaged"
@@ -56,6 +61,17 @@ for package in libzq-dev zq-designer-plugin; do
   field "$package" Depends | grep -q "$runtime (= $version)" || fail "$package does not depend on $runtime"
 done
 dpkg-deb -I "$(deb "$runtime")" shlibs | grep -qx "libzq 1 $runtime (>= $version)" || fail "$runtime: no shlibs entry"
+# ldconfig through a trigger: no maintainer scripts, so that a removed library leaves nothing behind.
+dpkg-deb -I "$(deb "$runtime")" triggers | grep -qx 'activate-noawait ldconfig' || fail "$runtime: no ldconfig trigger"
+mkdir "$scratch/control"
+dpkg-deb -e "$(deb "$runtime")" "$scratch/control"
+for script in preinst postinst prerm postrm; do
+  [ ! -e "$scratch/control/$script" ] || fail "$runtime has a $script script"
+done
+for package in libzq-dev zq-designer-plugin; do
+  named=$(field "$package" Depends | tr ',' '\n' | grep -c "^ *$runtime\b" || true)
+  [ "$named" -eq 1 ] || fail "$package names $runtime $named times in Depends: $(field "$package" Depends)"
+done
 
 lintian --tag-display-limit 0 "$scratch"/dist/*.deb >"$scratch/lintian.log" 2>&1 || true
 cat "$scratch/lintian.log"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+#include <csignal>
+
+class QSessionManager;
+class QSocketNotifier;
+class TForm;
+
+// The end of a run that the player did not ask for in the window. When the desktop session ends,
+// the main window's close query saves what a close saves, the window staying open. SIGTERM, SIGHUP
+// and SIGINT end the message loop, every modal loop inside it first, so that what a modal window
+// does on closing (a name entry storing the name) is done; Finish then closes the main window.
+// The signals reach the GUI thread through a pipe: their handler only writes a byte to it.
+// One at a time; it belongs to the program, which owns the signals' handling.
+class TSessionEnd : public QObject {
+public:
+    explicit TSessionEnd(TForm* MainWindow);
+    ~TSessionEnd() override;
+
+    // After the message loop: a main window still open is closed now. A failed save is shown,
+    // but cannot keep the program.
+    void Finish();
+
+private:
+    void Terminate();
+    void CommitData(QSessionManager& Manager);
+    void RestoreSignals();
+
+    TForm* FMainWindow;
+    int FReadEnd = -1;
+    QSocketNotifier* FNotifier = nullptr;
+    bool FSignalsHeld = false;
+    struct sigaction FPrevious[3]{};
+};
