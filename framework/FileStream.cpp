@@ -444,7 +444,8 @@ void TFileStream::Flush()
         throw EWriteError(FrameworkString(SWriteError));
 }
 
-void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable)
+void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable,
+                 const std::function<void(TFileStream&)>& ReadOld)
 {
     QByteArray Path;
     TPlace Target;
@@ -465,6 +466,14 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
         Held.Reset(OpenRegular(Folder, Name, O_RDONLY, Old, false));
         if (Held.Get() < 0 ? errno != EACCES : !Lock(Held.Get(), TShareMode::Exclusive))
             RaiseCreateError(FileName);
+        // A second descriptor of the same open file: closing it keeps the lock.
+        if (ReadOld && Held.Get() >= 0) {
+            const int Reading = fcntl(Held.Get(), F_DUPFD_CLOEXEC, 0);
+            if (Reading < 0)
+                RaiseCreateError(FileName);
+            TFileStream Old(Reading);
+            ReadOld(Old);
+        }
     }
 
     const QByteArray Prefix = TemporaryPrefix(Target.Name);

@@ -39,7 +39,8 @@ public:
 
 private:
     explicit TFileStream(int Handle) : FHandle(Handle) {}
-    friend void ReplaceFile(const QString&, const std::function<void(TFileStream&)>&, bool);
+    friend void ReplaceFile(const QString&, const std::function<void(TFileStream&)>&, bool,
+                            const std::function<void(TFileStream&)>&);
 
     int FHandle;
 };
@@ -54,8 +55,11 @@ private:
 // step works from the folder's descriptor, so any name the system can open can be written. Raises
 // EFCreateError "Cannot create file <name>" when the file cannot be made, is not a regular file, may
 // not be written, has a name the system cannot represent, or is held by another open, and the write
-// errors of TFileStream.
-void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable = true);
+// errors of TFileStream. ReadOld, when given, reads the old file, held as it is, before anything
+// is written, so that what it holds can go into the new content without another writer coming in
+// between; it is not called when there is no old file or this process may not read it.
+void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable = true,
+                 const std::function<void(TFileStream&)>& ReadOld = {});
 
 // Where the file system offers them, the new files have no name until they are complete. Tests
 // turn this off to try the named kind used elsewhere, which a later replacement cleans up after.

@@ -77,12 +77,19 @@ void LoadStateBlock(const QString& FileName, TStateBlock& Block) noexcept
 void SaveStateBlock(const QString& FileName, const TStateBlock& Block, bool Durable)
 {
     // Another copy may have saved records since this one loaded the file, or this one may have
-    // started empty while another held the file: what the file holds now is kept beside ours.
-    TStateBlock OnDisk;
-    LoadStateBlock(FileName, OnDisk);
-    TStateBlock Saved = Block;
-    Saved.FBestScores = MergeBestScores(OnDisk.FBestScores, Block.FBestScores);
-    ReplaceFile(FileName, [&](TFileStream& Stream) { Stream.WriteBuffer(&Saved, sizeof Saved); }, Durable);
+    // started empty while another held the file: what the file holds now is kept beside ours. It is
+    // read while the file is held for the replacement, so no save of another copy comes in between.
+    TStateBlock OnDisk{};
+    const auto ReadOld = [&](TFileStream& Old) {
+        if (Old.Read(&OnDisk, sizeof OnDisk) != std::int64_t(sizeof OnDisk))
+            std::memset(&OnDisk, 0, sizeof OnDisk);
+    };
+    const auto Write = [&](TFileStream& Stream) {
+        TStateBlock Saved = Block;
+        Saved.FBestScores = MergeBestScores(OnDisk.FBestScores, Block.FBestScores);
+        Stream.WriteBuffer(&Saved, sizeof Saved);
+    };
+    ReplaceFile(FileName, Write, Durable, ReadOld);
 }
 
 void TZorvikForm::LoadState()
