@@ -294,7 +294,7 @@ void TZQBitGrid::DblClick()
 void ZQBitGrid::Register()
 {
     RegisterComponents(QString::fromLatin1(ZQ::PalettePage),
-                       {QStringLiteral("ZQ::TZQBitGrid"), QStringLiteral("components/ZQBitGrid.h"),
+                       {QStringLiteral("ZQ::TZQBitGrid"), QStringLiteral("zq/ZQBitGrid.h"),
                         [](QWidget* Parent) -> QWidget* { return new ZQ::TZQBitGrid(Parent); },
                         QStringLiteral("Shows data words bit by bit and lets the user set, clear and invert bits")});
 }

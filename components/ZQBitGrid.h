@@ -2,8 +2,9 @@
 /// The bit grid unit: ZQ::TZQBitGrid, its event types, and ZQBitGrid::Register().
 #pragma once
 
-#include "framework/Events.h"
-#include "framework/Grids.h"
+#include <zq/framework/Events.h>
+#include <zq/framework/Export.h>
+#include <zq/framework/Grids.h>
 
 #include <QString>
 
@@ -31,7 +32,7 @@ using TCellDataChangedEvent = TEvent<QObject*, int, int>;
 /// The user sets a bit by typing a character of Keys1() on its cell, clears it with one of
 /// Keys0(), and inverts it by a double-click. The column and row counts follow from the data and
 /// fixed counts. Qt Designer offers it on the palette page "ZQ" (ZQBitGrid::Register()).
-class TZQBitGrid : public TCustomGrid {
+class ZQ_EXPORT TZQBitGrid : public TCustomGrid {
     Q_OBJECT
     Q_PROPERTY(int DataCols READ DataCols WRITE SetDataCols) ///< Default 8.
     Q_PROPERTY(int DataRows READ DataRows WRITE SetDataRows) ///< Default 1.
@@ -167,7 +168,7 @@ public:
     /// DblClickInvertsData(); then the inherited handling calls OnDblClick.
     void DblClick() override;
 
-signals:
+Q_SIGNALS:
     /// A bit (ACol of its cell) or a whole word (ACol -1) changed; told after OnCellDataChanged.
     void cellDataChanged(int ACol, int ARow);
 
@@ -204,5 +205,5 @@ private:
 /// The unit's routines, qualified by the unit as a program calls them: ZQBitGrid::Register().
 namespace ZQBitGrid {
 /// Offers ZQ::TZQBitGrid to a form designer on the palette page "ZQ" (RegisterComponents()).
-void Register();
+ZQ_EXPORT void Register();
 } // namespace ZQBitGrid

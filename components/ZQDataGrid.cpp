@@ -437,7 +437,7 @@ void TZQDataGridColumns::Update(TCollectionItem* Item)
 
 void ZQDataGrid::Register()
 {
-    RegisterComponents(QStringLiteral("ZQ"), {QStringLiteral("TZQDataGrid"), QStringLiteral("components/ZQDataGrid.h"),
+    RegisterComponents(QStringLiteral("ZQ"), {QStringLiteral("TZQDataGrid"), QStringLiteral("zq/ZQDataGrid.h"),
                                               [](QWidget* Parent) -> QWidget* { return new TZQDataGrid(Parent); },
                                               QStringLiteral("Shows the records of a shared data source in titled columns")});
 }

@@ -3,8 +3,9 @@
 /// options, the canvas its cells are drawn on, and the draw grid TDrawGrid.
 #pragma once
 
-#include "framework/Events.h"
-#include "framework/Exceptions.h"
+#include <zq/framework/Events.h>
+#include <zq/framework/Exceptions.h>
+#include <zq/framework/Export.h>
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -75,7 +76,7 @@ using TKeyPressEvent = TEvent<QObject*, QChar&>;
 /// (its width, and once the text is met again its laid-out glyphs) for the next paints, so that
 /// a repaint of what is shown lays out nothing anew. It fills a rectangle that it has just filled
 /// with the same colour only once.
-class TGridCanvas {
+class ZQ_EXPORT TGridCanvas {
 public:
     /// What cells are filled with: only a colour.
     struct TBrush { QColor Color; /**< The colour. */ } Brush; ///< What FillRect() and TextRect() fill with.
@@ -151,7 +152,7 @@ private:
 /// given one, so any number of rows or columns costs nothing. Positions are summed in 64 bits: no
 /// width, height or count can overflow them. Coordinates of cells are column first (ACol, ARow),
 /// counted from 0 at the top left, fixed cells included; sizes are in pixels.
-class TCustomGrid : public QAbstractScrollArea {
+class ZQ_EXPORT TCustomGrid : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
@@ -390,7 +391,7 @@ public:
     /// Told of a double-click on the grid, after the grid's own handling (see DblClick()).
     TNotifyEvent OnDblClick;
 
-signals:
+Q_SIGNALS:
     /// The current cell moved, by the user, by a program or because the counts shrank under it.
     void currentCellChanged(int ACol, int ARow);
 
@@ -539,7 +540,7 @@ inline constexpr TGridOption goAlwaysShowEditor = TCustomGrid::goAlwaysShowEdito
 ///@}
 
 /// A grid whose cells the application draws in its OnDrawCell handler.
-class TDrawGrid : public TCustomGrid {
+class ZQ_EXPORT TDrawGrid : public TCustomGrid {
     Q_OBJECT
     Q_PROPERTY(int ColCount READ ColCount WRITE SetColCount) ///< Default 5.
     Q_PROPERTY(qint64 RowCount READ RowCount WRITE SetRowCount) ///< Default 5.
@@ -553,7 +554,7 @@ public:
     /// Asked before a cell becomes the current cell; may refuse it.
     TSelectCellEvent OnSelectCell;
 
-signals:
+Q_SIGNALS:
     /// Draws a cell: emitted for every visible cell once the canvas (CellCanvas()) is prepared
     /// for it.
     void OnDrawCell(QObject* Sender, int ACol, int ARow, const QRect& Rect, TGridDrawState State);

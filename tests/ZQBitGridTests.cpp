@@ -290,7 +290,7 @@ TEST(BitGridRegistration, RegisterOffersTheGridOnThePalettePageZQ)
         if (Entry.Class.ClassName == "ZQ::TZQBitGrid") {
             ++Found;
             EXPECT_EQ(Entry.Page, "ZQ");
-            EXPECT_EQ(Entry.Class.IncludeFile, "components/ZQBitGrid.h");
+            EXPECT_EQ(Entry.Class.IncludeFile, "zq/ZQBitGrid.h");
             QWidget Parent;
             auto* Made = qobject_cast<TZQBitGrid*>(Entry.Class.Create(&Parent));
             ASSERT_NE(Made, nullptr);

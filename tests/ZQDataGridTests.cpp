@@ -681,7 +681,7 @@ TEST(DataGridConstruction, RegisterOffersTheGridOnThePageZQ)
         if (Entry.Class.ClassName == "TZQDataGrid") {
             ++Found;
             EXPECT_EQ(Entry.Page, "ZQ");
-            EXPECT_EQ(Entry.Class.IncludeFile, "components/ZQDataGrid.h");
+            EXPECT_EQ(Entry.Class.IncludeFile, "zq/ZQDataGrid.h");
             QWidget Parent;
             QWidget* Made = Entry.Class.Create(&Parent);
             EXPECT_NE(qobject_cast<TZQDataGrid*>(Made), nullptr);

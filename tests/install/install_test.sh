@@ -39,7 +39,8 @@ diff <(sort "$build/install_manifest.txt") <(find "$prefix" ! -type d | sort) ||
 for file in games/Zorvik share/zorvik/readme_en.htm share/metainfo/org.zorvik.Zorvik.metainfo.xml \
             share/man/man6/Zorvik.6.gz share/icons/hicolor/scalable/apps/org.zorvik.Zorvik.svg \
             lib/x86_64-linux-gnu/libzq.so.1 lib/x86_64-linux-gnu/cmake/ZQ/ZQConfig.cmake \
-            include/zq/components/ZQDataGrid.h lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so; do
+            include/zq/ZQDataGrid.h include/zq/framework/Grids.h lib/x86_64-linux-gnu/pkgconfig/zq.pc \
+            lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so; do
   [ -e "$prefix/$file" ] || fail "$file was not installed"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -78,9 +79,21 @@ else
   echo "skipped the window class: Xvfb, xdotool or xprop is not installed"
 fi
 
+# The installed library exports what its installed headers declare, and nothing else.
+"$source/exported_symbols.sh" "$prefix/lib/x86_64-linux-gnu/libzq.so.1" "$prefix/include"
+
+# A program with its own CheckSum, its own framework/Events.h first on its include path and Qt
+# without keywords builds against the installed package and round-trips a checksummed file.
 cmake -S "$source/outside" -B "$scratch/outside-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$scratch/outside-build" >/dev/null
+cmake --build "$scratch/outside-build" >"$scratch/outside.log" 2>&1 || { cat "$scratch/outside.log"; fail "the outside program did not build"; }
 QT_QPA_PLATFORM=offscreen "$scratch/outside-build/outside"
+
+# The same found through pkg-config.
+pkg=$(PKG_CONFIG_PATH=$prefix/lib/x86_64-linux-gnu/pkgconfig pkg-config --cflags --libs zq) || fail "pkg-config zq"
+g++ -std=c++17 -fPIC -DQT_NO_KEYWORDS -I"$source/outside/include" "$source/outside/main.cpp" "$source/outside/OwnCheckSum.cpp" \
+  $pkg -Wl,-rpath,"$prefix/lib/x86_64-linux-gnu" -o "$scratch/outside-pkg-config" || fail "building with pkg-config's flags: $pkg"
+QT_QPA_PLATFORM=offscreen "$scratch/outside-pkg-config" >/dev/null || fail "the program built with pkg-config's flags"
+echo "pkg-config: $pkg"
 
 # The example of docs/UsingTheLibrary.md, built as the page says, without a warning, starts.
 cmake -S "$source/../../docs/example" -B "$scratch/example-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
