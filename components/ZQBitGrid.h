@@ -50,7 +50,9 @@ class ZQ_EXPORT TZQBitGrid : public TCustomGrid {
 
 public:
     /// A grid of one word, 0, shown in 8 bit columns of 24 pixels, beside an address column of
-    /// 64 pixels and under a row of bit numbers.
+    /// 64 pixels and under a row of bit numbers. Where the grid's font needs more room for the
+    /// address "FFFFFFFF" and the cell's margins, the address column is that wide, also after a
+    /// change of the font, unless the program has given it another width.
     explicit TZQBitGrid(QWidget* Owner = nullptr);
     /// Frees the grid's words.
     ~TZQBitGrid() override;
@@ -179,6 +181,9 @@ protected:
     void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) override;
     /// Asks OnSelectCell, when it is assigned.
     bool SelectCell(int ACol, int ARow) override;
+    /// After the inherited handling, a change of the font widens or narrows the address column
+    /// to hold the address, unless the program has given it another width.
+    void changeEvent(QEvent* Event) override;
 
 private:
     // The counts follow the fixed and data counts and are set through them alone.
@@ -186,6 +191,7 @@ private:
     using TCustomGrid::SetRowCount;
 
     QString CellText(int ACol, int ARow);
+    void FitAddressCol();
 
     int FDataCols = 0;
     int FDataRows = 0;
@@ -198,6 +204,8 @@ private:
     bool FDblClickInvertsData = true;
     int FWordAddressTitleOffset = 0;
     std::vector<std::int32_t> FWords;
+    // The width the grid gave the address column itself; 0 before it gave one.
+    int FAddressColWidth = 0;
 };
 
 } // namespace ZQ
