@@ -40,6 +40,7 @@ for file in games/Zorvik share/zorvik/readme_en.htm share/metainfo/org.zorvik.Zo
             share/man/man6/Zorvik.6.gz share/icons/hicolor/scalable/apps/org.zorvik.Zorvik.svg \
             lib/x86_64-linux-gnu/libzq.so.1 lib/x86_64-linux-gnu/cmake/ZQ/ZQConfig.cmake \
             include/zq/ZQDataGrid.h include/zq/framework/Grids.h lib/x86_64-linux-gnu/pkgconfig/zq.pc \
+            share/doc/libzq-dev/html/index.html share/qt6/doc/zq.qch \
             lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so; do
   [ -e "$prefix/$file" ] || fail "$file was not installed"
 done
@@ -78,6 +79,15 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xpr
 else
   echo "skipped the window class: Xvfb, xdotool or xprop is not installed"
 fi
+
+# The library without the game, by its install components, as a library user installs it.
+libonly=$scratch/libonly
+for component in zq_runtime zq_dev; do
+  cmake --install "$build" --prefix "$libonly" --component $component >/dev/null || fail "installing the component $component"
+done
+[ -e "$libonly/lib/x86_64-linux-gnu/libzq.so.1" ] && [ -e "$libonly/include/zq/ZQBitGrid.h" ] ||
+  fail "the components zq_runtime and zq_dev lack the library or its headers"
+[ ! -e "$libonly/games/Zorvik" ] || fail "the library's components install the game"
 
 # The installed library exports what its installed headers declare, and nothing else.
 "$source/exported_symbols.sh" "$prefix/lib/x86_64-linux-gnu/libzq.so.1" "$prefix/include"

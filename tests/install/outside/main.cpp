@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -35,6 +36,13 @@ using HMODULE = int;
 static const char* Random = "the program's own";
 enum TKey { VK_LEFT, VK_RIGHT };
 static int LoadString(int Id) { return Id; }
+
+// A source whose data cannot be read.
+class TFailingSource : public TZQGridData {
+public:
+    int GetRecordCount() const override { return 1; }
+    QString GetDataText(int, int) const override { throw Exceptions::ERangeError(QStringLiteral("no such record")); }
+};
 
 static int OwnRegisterCalls = 0;
 void Register() { ++OwnRegisterCalls; }
@@ -75,9 +83,22 @@ int main(int Argc, char** Argv)
         Check(false, E.what());
     }
 
-    // The exception display is the program's to choose.
-    SetExceptionDisplay([](const QString&, const QString&) {});
+    // The exception display is the program's to choose: a source failing while its grid paints
+    // reaches the program's display, not a message box of the library's.
+    QStringList Shown;
+    SetExceptionDisplay([&Shown](const QString&, const QString& Message) { Shown << Message; });
+    {
+        TFailingSource Failing;
+        TZQDataGrid Painted;
+        TZQDataGridColumn* Column = Painted.Columns()->Add();
+        Column->SetDataIndex(0);
+        Painted.SetData(&Failing);
+        Painted.show();
+        Painted.viewport()->grab();
+        QCoreApplication::processEvents(); // the display is called once the paint has returned
+    }
     SetExceptionDisplay(nullptr);
+    Check(Shown == QStringList{QStringLiteral("no such record.")}, "a failing paint shown by the program's display");
     Check(LoadString(VK_RIGHT) == 1 && HMODULE(2) == 2 && Random[0] == 't', "the program's own names");
 
     // The library's errors stay its own and reach the program as std::exception.
