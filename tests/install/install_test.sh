@@ -76,6 +76,30 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xpr
   [ "$class" = "\"Zorvik\", \"$(key StartupWMClass)\"" ] ||
     fail "window class $class does not end in StartupWMClass=$(key StartupWMClass)"
   echo "window class $class"
+
+  # Qt Designer, started with the installed plugins and a form holding both grids, shows its window
+  # having loaded the plugin over the installed libzq.
+  designer=$(command -v designer || echo /usr/lib/qt6/bin/designer)
+  if [ -x "$designer" ]; then
+    plugins=$prefix/lib/x86_64-linux-gnu/qt6/plugins
+    HOME=$home DISPLAY=$display QT_QPA_PLATFORM=xcb QT_DEBUG_PLUGINS=1 QT_PLUGIN_PATH=$plugins \
+      "$designer" "$source/../designer/Grids.ui" >"$scratch/designer.log" 2>&1 &
+    game=$!
+    window=""
+    for _ in $(seq 300); do
+      window=$(DISPLAY=$display xdotool search --onlyvisible --name 'Qt Designer' 2>/dev/null | head -n1 || true)
+      [ -n "$window" ] && break
+      sleep 0.1
+    done
+    kill $game 2>/dev/null || true
+    wait $game 2>/dev/null || true
+    [ -n "$window" ] || { cat "$scratch/designer.log"; fail "Designer showed no window"; }
+    grep -q "\"$plugins/designer/libzqdesigner.so\" loaded library" "$scratch/designer.log" ||
+      { cat "$scratch/designer.log"; fail "Designer did not load the installed plugin"; }
+    ! grep -qi 'undefined symbol\|cannot load' "$scratch/designer.log" ||
+      { cat "$scratch/designer.log"; fail "Designer could not load a plugin"; }
+    echo "Designer loaded the installed plugin with the form of both grids"
+  fi
 else
   echo "skipped the window class: Xvfb, xdotool or xprop is not installed"
 fi
@@ -88,6 +112,12 @@ done
 [ -e "$libonly/lib/x86_64-linux-gnu/libzq.so.1" ] && [ -e "$libonly/include/zq/ZQBitGrid.h" ] ||
   fail "the components zq_runtime and zq_dev lack the library or its headers"
 [ ! -e "$libonly/games/Zorvik" ] || fail "the library's components install the game"
+
+# Nothing the plugin or the library calls is missing from what the library exports.
+for object in "$prefix/lib/x86_64-linux-gnu/libzq.so.1" "$prefix/lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so"; do
+  unresolved=$(ldd -r "$object" 2>&1 | grep -i 'undefined symbol\|not found' || true)
+  [ -z "$unresolved" ] || fail "$object: $unresolved"
+done
 
 # The installed library exports what its installed headers declare, and nothing else.
 "$source/exported_symbols.sh" "$prefix/lib/x86_64-linux-gnu/libzq.so.1" "$prefix/include"
