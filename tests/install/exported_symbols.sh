@@ -57,6 +57,8 @@ awk -v dir="$scratch" '
   {
     name = $0
     if (name in linker) next
+    # What a sanitizer adds to an instrumented build (ODR indicators of the globals) is not ours.
+    if (name ~ /^_*(odr_asan_gen_|asan_|ubsan_|sanitizer_)/) next
     sub(/^(typeinfo name for|typeinfo for|vtable for|VTT for|construction vtable for|non-virtual thunk to|virtual thunk to|guard variable for) /, "", name)
     sub(/ \[clone [^]]*\]$/, "", name)
     delete parts
