@@ -9,8 +9,8 @@ build=$(cd "$1" && pwd)
 source=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 chmod 755 "$scratch"
-xvfb=""; game=""
-trap 'kill $game $xvfb 2>/dev/null; rm -rf "$scratch"' EXIT
+xvfb=""; game=""; designer_pid=""
+trap 'kill $game $designer_pid $xvfb 2>/dev/null; rm -rf "$scratch"' EXIT
 home=$scratch/home
 prefix=$home/.local
 mkdir -p "$home"
@@ -72,27 +72,27 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xpr
   done
   [ -n "$window" ] || { cat "$scratch/game.log"; fail "the installed game showed no window"; }
   class=$(DISPLAY=$display xprop -id "$window" WM_CLASS | sed 's/.*= //')
-  kill $game
   [ "$class" = "\"Zorvik\", \"$(key StartupWMClass)\"" ] ||
     fail "window class $class does not end in StartupWMClass=$(key StartupWMClass)"
   echo "window class $class"
 
   # Qt Designer, started with the installed plugins and a form holding both grids, shows its window
-  # having loaded the plugin over the installed libzq.
+  # having loaded the plugin over the installed libzq. The game stays until Designer is up: Xvfb
+  # resets when its last client leaves, and refuses connections meanwhile.
   designer=$(command -v designer || echo /usr/lib/qt6/bin/designer)
   if [ -x "$designer" ]; then
     plugins=$prefix/lib/x86_64-linux-gnu/qt6/plugins
     HOME=$home DISPLAY=$display QT_QPA_PLATFORM=xcb QT_DEBUG_PLUGINS=1 QT_PLUGIN_PATH=$plugins \
       "$designer" "$source/../designer/Grids.ui" >"$scratch/designer.log" 2>&1 &
-    game=$!
+    designer_pid=$!
     window=""
     for _ in $(seq 300); do
       window=$(DISPLAY=$display xdotool search --onlyvisible --name 'Qt Designer' 2>/dev/null | head -n1 || true)
       [ -n "$window" ] && break
       sleep 0.1
     done
-    kill $game 2>/dev/null || true
-    wait $game 2>/dev/null || true
+    kill $designer_pid 2>/dev/null || true
+    wait $designer_pid 2>/dev/null || true
     [ -n "$window" ] || { cat "$scratch/designer.log"; fail "Designer showed no window"; }
     grep -q "\"$plugins/designer/libzqdesigner.so\" loaded library" "$scratch/designer.log" ||
       { cat "$scratch/designer.log"; fail "Designer did not load the installed plugin"; }
@@ -100,6 +100,7 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xpr
       { cat "$scratch/designer.log"; fail "Designer could not load a plugin"; }
     echo "Designer loaded the installed plugin with the form of both grids"
   fi
+  kill $game
 else
   echo "skipped the window class: Xvfb, xdotool or xprop is not installed"
 fi
