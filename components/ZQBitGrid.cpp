@@ -5,6 +5,8 @@
 #include "framework/StringTable.h"
 
 #include <QCursor>
+#include <QEvent>
+#include <QFontMetrics>
 
 #include <algorithm>
 #include <climits>
@@ -21,8 +23,11 @@ const char* const PalettePage = "ZQ";
 constexpr int InitialDataCols = 8;
 constexpr int InitialDataRows = 1;
 constexpr int BitColWidth = 24;
-constexpr int AddressColWidth = 64; // eight hexadecimal digits
+constexpr int AddressColWidth = 64; // eight hexadecimal digits in the platform's font
 constexpr int TextRightMargin = 4;
+// The widest address, and the room left of it, as right of it.
+const char* const WidestAddress = "FFFFFFFF";
+constexpr int TextLeftMargin = 4;
 constexpr int AddressDigits = 8;
 
 // Only the low five bits of a bit number count: a word has 32 bits.
@@ -47,10 +52,29 @@ TZQBitGrid::TZQBitGrid(QWidget* Owner) : TCustomGrid(Owner)
     FKeys0 = QStringLiteral("0Nn");
     FKeys1 = QStringLiteral("1Yy");
     SetDefaultColWidth(BitColWidth);
-    SetColWidths(0, AddressColWidth);
+    FitAddressCol();
 }
 
 TZQBitGrid::~TZQBitGrid() = default;
+
+// 64 pixels hold the address in the platform's font; a wider font gets a wider column. A width the
+// program gave the column itself stays.
+void TZQBitGrid::FitAddressCol()
+{
+    if (GetFixedCols() < 1 || (FAddressColWidth != 0 && ColWidths(0) != FAddressColWidth))
+        return;
+    const int Needed = TextLeftMargin + QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(WidestAddress)) +
+                       TextRightMargin;
+    FAddressColWidth = std::max(AddressColWidth, Needed);
+    SetColWidths(0, FAddressColWidth);
+}
+
+void TZQBitGrid::changeEvent(QEvent* Event)
+{
+    TCustomGrid::changeEvent(Event);
+    if (Event->type() == QEvent::FontChange)
+        FitAddressCol();
+}
 
 // Counts ------------------------------------------------------------------------------------------
 
@@ -294,7 +318,7 @@ void TZQBitGrid::DblClick()
 void ZQBitGrid::Register()
 {
     RegisterComponents(QString::fromLatin1(ZQ::PalettePage),
-                       {QStringLiteral("ZQ::TZQBitGrid"), QStringLiteral("components/ZQBitGrid.h"),
+                       {QStringLiteral("ZQ::TZQBitGrid"), QStringLiteral("zq/ZQBitGrid.h"),
                         [](QWidget* Parent) -> QWidget* { return new ZQ::TZQBitGrid(Parent); },
                         QStringLiteral("Shows data words bit by bit and lets the user set, clear and invert bits")});
 }

@@ -2,8 +2,9 @@
 /// The bit grid unit: ZQ::TZQBitGrid, its event types, and ZQBitGrid::Register().
 #pragma once
 
-#include "framework/Events.h"
-#include "framework/Grids.h"
+#include <zq/framework/Events.h>
+#include <zq/framework/Export.h>
+#include <zq/framework/Grids.h>
 
 #include <QString>
 
@@ -31,7 +32,7 @@ using TCellDataChangedEvent = TEvent<QObject*, int, int>;
 /// The user sets a bit by typing a character of Keys1() on its cell, clears it with one of
 /// Keys0(), and inverts it by a double-click. The column and row counts follow from the data and
 /// fixed counts. Qt Designer offers it on the palette page "ZQ" (ZQBitGrid::Register()).
-class TZQBitGrid : public TCustomGrid {
+class ZQ_EXPORT TZQBitGrid : public TCustomGrid {
     Q_OBJECT
     Q_PROPERTY(int DataCols READ DataCols WRITE SetDataCols) ///< Default 8.
     Q_PROPERTY(int DataRows READ DataRows WRITE SetDataRows) ///< Default 1.
@@ -49,7 +50,9 @@ class TZQBitGrid : public TCustomGrid {
 
 public:
     /// A grid of one word, 0, shown in 8 bit columns of 24 pixels, beside an address column of
-    /// 64 pixels and under a row of bit numbers.
+    /// 64 pixels and under a row of bit numbers. Where the grid's font needs more room for the
+    /// address "FFFFFFFF" and the cell's margins, the address column is that wide, also after a
+    /// change of the font, unless the program has given it another width.
     explicit TZQBitGrid(QWidget* Owner = nullptr);
     /// Frees the grid's words.
     ~TZQBitGrid() override;
@@ -167,7 +170,7 @@ public:
     /// DblClickInvertsData(); then the inherited handling calls OnDblClick.
     void DblClick() override;
 
-signals:
+Q_SIGNALS:
     /// A bit (ACol of its cell) or a whole word (ACol -1) changed; told after OnCellDataChanged.
     void cellDataChanged(int ACol, int ARow);
 
@@ -178,6 +181,9 @@ protected:
     void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) override;
     /// Asks OnSelectCell, when it is assigned.
     bool SelectCell(int ACol, int ARow) override;
+    /// After the inherited handling, a change of the font widens or narrows the address column
+    /// to hold the address, unless the program has given it another width.
+    void changeEvent(QEvent* Event) override;
 
 private:
     // The counts follow the fixed and data counts and are set through them alone.
@@ -185,6 +191,7 @@ private:
     using TCustomGrid::SetRowCount;
 
     QString CellText(int ACol, int ARow);
+    void FitAddressCol();
 
     int FDataCols = 0;
     int FDataRows = 0;
@@ -197,6 +204,8 @@ private:
     bool FDblClickInvertsData = true;
     int FWordAddressTitleOffset = 0;
     std::vector<std::int32_t> FWords;
+    // The width the grid gave the address column itself; 0 before it gave one.
+    int FAddressColWidth = 0;
 };
 
 } // namespace ZQ
@@ -204,5 +213,5 @@ private:
 /// The unit's routines, qualified by the unit as a program calls them: ZQBitGrid::Register().
 namespace ZQBitGrid {
 /// Offers ZQ::TZQBitGrid to a form designer on the palette page "ZQ" (RegisterComponents()).
-void Register();
+ZQ_EXPORT void Register();
 } // namespace ZQBitGrid

@@ -5,12 +5,18 @@
 #include <QJsonObject>
 
 #include "framework/Registry.h"
+#include "framework/StringTable.h"
+
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <climits>
 #include <iterator>
 
 namespace {
+
+// Where a grid reports what it cannot use, with its object name.
+Q_LOGGING_CATEGORY(DataGridLog, "zq.grids")
 
 constexpr int TextMargin = 2; // pixels between a left- or right-aligned text and its cell's edge
 constexpr int DataGridRowHeight = 16;
@@ -185,7 +191,24 @@ QString TZQDataGrid::ColumnList() const
 
 void TZQDataGrid::SetColumnList(const QString& Value)
 {
-    const QJsonArray List = QJsonDocument::fromJson(Value.toUtf8()).array();
+    // A list that cannot be read (a typo in a designer's text field) leaves the columns alone and
+    // says so, instead of emptying the grid without a word.
+    QJsonParseError Error{};
+    // An empty text is an empty list, as a program clears the columns.
+    const QJsonDocument Document =
+        Value.trimmed().isEmpty() ? QJsonDocument(QJsonArray()) : QJsonDocument::fromJson(Value.toUtf8(), &Error);
+    QString Fault = Error.error != QJsonParseError::NoError ? Error.errorString()
+                    : !Document.isArray()                    ? FrameworkString(SNotAColumnList)
+                                                             : QString();
+    if (Fault.isEmpty())
+        for (const QJsonValue& Entry : Document.array())
+            if (!Entry.isObject())
+                Fault = FrameworkString(SNotAColumnList);
+    if (!Fault.isEmpty()) {
+        qCWarning(DataGridLog).noquote() << FrameworkString(SBadColumnList).arg(objectName(), Fault);
+        return;
+    }
+    const QJsonArray List = Document.array();
     TZQDataGridColumns Streamed(nullptr);
     QList<int> Widths;
     for (const QJsonValue& Entry : List) {
@@ -437,7 +460,7 @@ void TZQDataGridColumns::Update(TCollectionItem* Item)
 
 void ZQDataGrid::Register()
 {
-    RegisterComponents(QStringLiteral("ZQ"), {QStringLiteral("TZQDataGrid"), QStringLiteral("components/ZQDataGrid.h"),
+    RegisterComponents(QStringLiteral("ZQ"), {QStringLiteral("TZQDataGrid"), QStringLiteral("zq/ZQDataGrid.h"),
                                               [](QWidget* Parent) -> QWidget* { return new TZQDataGrid(Parent); },
                                               QStringLiteral("Shows the records of a shared data source in titled columns")});
 }

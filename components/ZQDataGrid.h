@@ -4,8 +4,9 @@
 /// unit's classes are at global scope.
 #pragma once
 
-#include "framework/Collections.h"
-#include "framework/Grids.h"
+#include <zq/framework/Collections.h>
+#include <zq/framework/Export.h>
+#include <zq/framework/Grids.h>
 
 #include <QString>
 
@@ -31,7 +32,7 @@ class TZQDataGridColumns;
 /// application's to create and delete; neither it nor the grids own each other. Everything
 /// happens synchronously on the GUI thread: every grid has handled a notification when the call
 /// that made it returns.
-class TZQGridData {
+class ZQ_EXPORT TZQGridData {
 public:
     /// A source with no grids attached.
     TZQGridData();
@@ -109,7 +110,7 @@ private:
 /// cell asks the source. Its rows are 16 pixels high by default, and it lets the user size
 /// columns (goColSizing). Qt Designer offers it on the palette page "ZQ"
 /// (ZQDataGrid::Register()), with "Edit Columns..." on its context menu.
-class TZQDataGrid : public TCustomGrid {
+class ZQ_EXPORT TZQDataGrid : public TCustomGrid {
     Q_OBJECT
     /// The columns, for a program; Designer and form descriptions use ColumnList instead.
     Q_PROPERTY(TZQDataGridColumns* Columns READ Columns WRITE SetColumns DESIGNABLE false STORED false)
@@ -218,7 +219,7 @@ private:
 /// width is the grid's width of the grid column at the column's Index.
 ///
 /// Setting a property to another value repaints the column in its grid.
-class TZQDataGridColumn : public TCollectionItem {
+class ZQ_EXPORT TZQDataGridColumn : public TCollectionItem {
     Q_OBJECT
     Q_PROPERTY(QString Title READ Title WRITE SetTitle) ///< Default empty.
     /// Default taLeftJustify.
@@ -286,7 +287,7 @@ private:
 };
 
 /// The columns of a data grid.
-class TZQDataGridColumns : public TCollection {
+class ZQ_EXPORT TZQDataGridColumns : public TCollection {
     Q_OBJECT
 
 public:
@@ -317,5 +318,5 @@ private:
 /// The unit's routines, qualified by the unit as a program calls them: ZQDataGrid::Register().
 namespace ZQDataGrid {
 /// Offers TZQDataGrid to a form designer on the palette page "ZQ" (RegisterComponents()).
-void Register();
+ZQ_EXPORT void Register();
 } // namespace ZQDataGrid

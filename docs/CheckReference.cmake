@@ -5,7 +5,8 @@
 file(REMOVE_RECURSE ${OUTPUT})
 file(MAKE_DIRECTORY ${OUTPUT})
 file(READ ${DOXYFILE} Settings)
-string(APPEND Settings "\nOUTPUT_DIRECTORY = \"${OUTPUT}\"\nGENERATE_TAGFILE = \"${OUTPUT}/zq.tag\"\n")
+# Without the help file: Qt's help generator reports its progress where Doxygen's warnings go.
+string(APPEND Settings "\nOUTPUT_DIRECTORY = \"${OUTPUT}\"\nGENERATE_TAGFILE = \"${OUTPUT}/zq.tag\"\nGENERATE_QHP = NO\n")
 file(WRITE ${OUTPUT}/Doxyfile "${Settings}")
 execute_process(COMMAND ${DOXYGEN} ${OUTPUT}/Doxyfile WORKING_DIRECTORY ${OUTPUT}
   RESULT_VARIABLE Result ERROR_VARIABLE Warnings)

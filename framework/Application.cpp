@@ -12,11 +12,12 @@ namespace {
 
 QString ApplicationTitle;
 
-void MessageBoxDisplay(const QString& Caption, const QString& Message)
-{
+// A closure rather than a function, so that the library exports no type information for a
+// function type of its own.
+const auto MessageBoxDisplay = [](const QString& Caption, const QString& Message) {
     QMessageBox Box(QMessageBox::Critical, Caption, Message, QMessageBox::Ok, QApplication::activeWindow());
     Box.exec();
-}
+};
 
 TExceptionDisplay& CurrentDisplay()
 {
@@ -85,7 +86,7 @@ bool TApplication::notify(QObject* Receiver, QEvent* Event)
 
 void SetExceptionDisplay(TExceptionDisplay Display)
 {
-    CurrentDisplay() = Display ? std::move(Display) : MessageBoxDisplay;
+    CurrentDisplay() = Display ? std::move(Display) : TExceptionDisplay(MessageBoxDisplay);
 }
 
 QString ExceptionDisplayText(const QString& Message)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/ExceptionDisplay.h"
+
 #include <QApplication>
 #include <QString>
 
@@ -19,9 +21,7 @@ public:
 };
 
 // How an exception is shown: a message box with an error icon, captioned with the title.
-// Replaceable, so that tests can see what would be shown without a modal box.
-using TExceptionDisplay = std::function<void(const QString& Caption, const QString& Message)>;
-void SetExceptionDisplay(TExceptionDisplay Display);
+// Replaceable (SetExceptionDisplay), by a program and by tests that see what would be shown.
 
 // The message as shown: a full stop is added when the last character's code is above '.'.
 QString ExceptionDisplayText(const QString& Message);

@@ -3,6 +3,8 @@
 /// the columns of a TZQDataGrid.
 #pragma once
 
+#include <zq/framework/Export.h>
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -10,7 +12,7 @@
 class TCollection;
 
 /// An item of a collection: owned by it, knowing its place in it, and reporting its changes to it.
-class TCollectionItem : public QObject {
+class ZQ_EXPORT TCollectionItem : public QObject {
     Q_OBJECT
 
 public:
@@ -60,7 +62,7 @@ TCollectionItem* CreateCollectionItem(TCollection* Collection)
 /// calls Update with null, a change of one item calls it with the item; inside BeginUpdate and
 /// EndUpdate nothing is reported until the end, which reports the whole collection once.
 /// Indexes outside 0 to Count() - 1 raise Exceptions::EListError "List index out of bounds (<index>)".
-class TCollection : public QObject {
+class ZQ_EXPORT TCollection : public QObject {
     Q_OBJECT
 
 public:

@@ -2,6 +2,8 @@
 /// The framework's exception family, Exceptions::Exception and the classes derived from it.
 #pragma once
 
+#include <zq/framework/Export.h>
+
 #include <QByteArray>
 #include <QString>
 #include <exception>
@@ -11,7 +13,7 @@
 namespace Exceptions {
 
 /// The base of the family, derived from std::exception: a failure with its message.
-class Exception : public std::exception {
+class ZQ_EXPORT Exception : public std::exception {
 public:
     /// An exception that reports Message.
     explicit Exception(const QString& Message);
@@ -27,7 +29,7 @@ private:
 
 /// Declares an exception class of the family, taking its message like its base.
 #define ZQ_DECLARE_EXCEPTION(Name, Base) \
-    class Name : public Base {           \
+    class ZQ_EXPORT Name : public Base { \
     public:                              \
         using Base::Base;                \
     };

@@ -185,6 +185,8 @@ TCustomGrid::TCustomGrid(QWidget* Parent) : QAbstractScrollArea(Parent)
 {
     FColor = palette().color(QPalette::Base);
     FFixedColor = palette().color(QPalette::Button);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
@@ -364,6 +366,7 @@ void TCustomGrid::SetGridLineWidth(int Value)
 
 void TCustomGrid::SetColor(const QColor& Value)
 {
+    FColorSet = true;
     if (Value == FColor)
         return;
     FColor = Value;
@@ -372,6 +375,7 @@ void TCustomGrid::SetColor(const QColor& Value)
 
 void TCustomGrid::SetFixedColor(const QColor& Value)
 {
+    FFixedColorSet = true;
     if (Value == FFixedColor)
         return;
     FFixedColor = Value;
@@ -400,9 +404,21 @@ void TCustomGrid::SetOptions(TGridOptions Value)
     InvalidateGrid();
 }
 
+TCustomGrid::TScrollStyle TCustomGrid::ScrollBars() const
+{
+    const bool Vertical = verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    const bool Horizontal = horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    return Vertical ? (Horizontal ? ssBoth : ssVertical) : (Horizontal ? ssHorizontal : ssNone);
+}
+
 void TCustomGrid::SetScrollBars(TScrollStyle Value)
 {
-    FScrollBars = Value;
+    // A bar that stays on keeps its policy: always shown stays always shown.
+    const auto Policy = [](bool On, Qt::ScrollBarPolicy Now) {
+        return !On ? Qt::ScrollBarAlwaysOff : Now == Qt::ScrollBarAlwaysOff ? Qt::ScrollBarAsNeeded : Now;
+    };
+    setVerticalScrollBarPolicy(Policy(Value == ssVertical || Value == ssBoth, verticalScrollBarPolicy()));
+    setHorizontalScrollBarPolicy(Policy(Value == ssHorizontal || Value == ssBoth, horizontalScrollBarPolicy()));
     UpdateScrollBars();
 }
 
@@ -687,10 +703,6 @@ void TCustomGrid::UpdateScrollBars()
 {
     // The bars count rows and columns, not pixels, so no count of rows can overflow them.
     FSyncingScrollBars = true;
-    const bool Vertical = FScrollBars == TScrollStyle::ssVertical || FScrollBars == TScrollStyle::ssBoth;
-    const bool Horizontal = FScrollBars == TScrollStyle::ssHorizontal || FScrollBars == TScrollStyle::ssBoth;
-    setVerticalScrollBarPolicy(Vertical ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(Horizontal ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     QScrollBar* V = verticalScrollBar();
     V->setRange(0, MaxTopRow() - FFixedRows);
     V->setPageStep(std::max(1, VisibleRowCount()));
@@ -946,6 +958,18 @@ bool TCustomGrid::focusNextPrevChild(bool Next)
     if (FOptions & goTabs)
         return false;
     return QAbstractScrollArea::focusNextPrevChild(Next);
+}
+
+void TCustomGrid::changeEvent(QEvent* Event)
+{
+    QAbstractScrollArea::changeEvent(Event);
+    if (Event->type() != QEvent::PaletteChange && Event->type() != QEvent::StyleChange)
+        return;
+    if (!FColorSet)
+        FColor = palette().color(QPalette::Base);
+    if (!FFixedColorSet)
+        FFixedColor = palette().color(QPalette::Button);
+    InvalidateGrid();
 }
 
 void TCustomGrid::Loaded()

@@ -3,8 +3,9 @@
 /// options, the canvas its cells are drawn on, and the draw grid TDrawGrid.
 #pragma once
 
-#include "framework/Events.h"
-#include "framework/Exceptions.h"
+#include <zq/framework/Events.h>
+#include <zq/framework/Exceptions.h>
+#include <zq/framework/Export.h>
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -75,7 +76,7 @@ using TKeyPressEvent = TEvent<QObject*, QChar&>;
 /// (its width, and once the text is met again its laid-out glyphs) for the next paints, so that
 /// a repaint of what is shown lays out nothing anew. It fills a rectangle that it has just filled
 /// with the same colour only once.
-class TGridCanvas {
+class ZQ_EXPORT TGridCanvas {
 public:
     /// What cells are filled with: only a colour.
     struct TBrush { QColor Color; /**< The colour. */ } Brush; ///< What FillRect() and TextRect() fill with.
@@ -151,7 +152,7 @@ private:
 /// given one, so any number of rows or columns costs nothing. Positions are summed in 64 bits: no
 /// width, height or count can overflow them. Coordinates of cells are column first (ACol, ARow),
 /// counted from 0 at the top left, fixed cells included; sizes are in pixels.
-class TCustomGrid : public QAbstractScrollArea {
+class ZQ_EXPORT TCustomGrid : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
@@ -185,7 +186,8 @@ public:
     /// A set of TGridOption.
     Q_DECLARE_FLAGS(TGridOptions, TGridOption)
     Q_FLAG(TGridOptions)
-    /// Which scroll bars a grid shows while its cells do not fit; also at global scope (ssBoth).
+    /// Which scroll bars a grid shows while its cells do not fit. The type is also at global scope
+    /// (TScrollStyle), the values only here (TCustomGrid::ssBoth).
     enum TScrollStyle {
         ssNone,       ///< Neither.
         ssHorizontal, ///< Only the horizontal one.
@@ -198,9 +200,9 @@ private:
     Q_PROPERTY(int DefaultColWidth READ DefaultColWidth WRITE SetDefaultColWidth) ///< Default 64.
     Q_PROPERTY(int DefaultRowHeight READ DefaultRowHeight WRITE SetDefaultRowHeight) ///< Default 24.
     Q_PROPERTY(int GridLineWidth READ GridLineWidth WRITE SetGridLineWidth) ///< Default 1.
-    /// Default: the palette's base colour.
+    /// Default: the palette's base colour, following the palette until set.
     Q_PROPERTY(QColor Color READ Color WRITE SetColor)
-    /// Default: the palette's button colour.
+    /// Default: the palette's button colour, following the palette until set.
     Q_PROPERTY(QColor FixedColor READ FixedColor WRITE SetFixedColor)
     Q_PROPERTY(bool DefaultDrawing READ DefaultDrawing WRITE SetDefaultDrawing) ///< Default true.
     /// The column widths as a window description stores them: blank-separated, first column first.
@@ -280,12 +282,14 @@ public:
     ///@}
 
     /// The background of the cells that are neither fixed nor selected, and of the client area
-    /// beyond the last cells.
+    /// beyond the last cells. Until a program sets it, it is the palette's base colour and follows
+    /// changes of the palette and the style, as the highlight and the text colours always do.
     ///@{
     QColor Color() const { return FColor; }
     void SetColor(const QColor& Value);
     ///@}
-    /// The background of the fixed cells.
+    /// The background of the fixed cells. Until a program sets it, it is the palette's button
+    /// colour and follows changes of the palette and the style.
     ///@{
     QColor FixedColor() const { return FFixedColor; }
     void SetFixedColor(const QColor& Value);
@@ -302,9 +306,12 @@ public:
     TGridOptions Options() const { return FOptions; }
     void SetOptions(TGridOptions Value);
     ///@}
-    /// Which scroll bars the grid shows while its cells do not fit.
+    /// Which scroll bars the grid shows while its cells do not fit. It is the same setting as Qt's
+    /// scroll-bar policies, seen another way: a bar whose policy is Qt::ScrollBarAlwaysOff is not
+    /// in ScrollBars(), and setting ScrollBars() switches a bar off, or on as needed, leaving a bar
+    /// that is already on (as needed or always) as it is. Scrolling changes neither.
     ///@{
-    TScrollStyle ScrollBars() const { return FScrollBars; }
+    TScrollStyle ScrollBars() const;
     void SetScrollBars(TScrollStyle Value);
     ///@}
 
@@ -390,7 +397,7 @@ public:
     /// Told of a double-click on the grid, after the grid's own handling (see DblClick()).
     TNotifyEvent OnDblClick;
 
-signals:
+Q_SIGNALS:
     /// The current cell moved, by the user, by a program or because the counts shrank under it.
     void currentCellChanged(int ACol, int ARow);
 
@@ -448,6 +455,9 @@ protected:
     ///@}
     /// With goTabs, keeps Tab and Shift+Tab for the grid instead of moving the focus.
     bool focusNextPrevChild(bool Next) override;
+    /// On a change of the palette or the style, takes the colours the program has not set from
+    /// the new palette, and repaints.
+    void changeEvent(QEvent* Event) override;
 
 private:
     // Told of every part of the client area the grid asks to paint again: for the tests
@@ -499,9 +509,11 @@ private:
     int FGridLineWidth = 1;
     QColor FColor;
     QColor FFixedColor;
+    // Whether the program set them; otherwise they follow the palette.
+    bool FColorSet = false;
+    bool FFixedColorSet = false;
     bool FDefaultDrawing = true;
     TGridOptions FOptions{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
-    TScrollStyle FScrollBars = TScrollStyle::ssBoth;
     TGridCoord FCurrent{1, 1};
     TGridCoord FAnchor{1, 1};
     int FTopRow = 1;
@@ -539,7 +551,7 @@ inline constexpr TGridOption goAlwaysShowEditor = TCustomGrid::goAlwaysShowEdito
 ///@}
 
 /// A grid whose cells the application draws in its OnDrawCell handler.
-class TDrawGrid : public TCustomGrid {
+class ZQ_EXPORT TDrawGrid : public TCustomGrid {
     Q_OBJECT
     Q_PROPERTY(int ColCount READ ColCount WRITE SetColCount) ///< Default 5.
     Q_PROPERTY(qint64 RowCount READ RowCount WRITE SetRowCount) ///< Default 5.
@@ -553,7 +565,7 @@ public:
     /// Asked before a cell becomes the current cell; may refuse it.
     TSelectCellEvent OnSelectCell;
 
-signals:
+Q_SIGNALS:
     /// Draws a cell: emitted for every visible cell once the canvas (CellCanvas()) is prepared
     /// for it.
     void OnDrawCell(QObject* Sender, int ACol, int ARow, const QRect& Rect, TGridDrawState State);

@@ -2,6 +2,8 @@
 /// The registry of component classes that a form designer offers on its palette.
 #pragma once
 
+#include <zq/framework/Export.h>
+
 #include <QList>
 #include <QString>
 
@@ -13,7 +15,7 @@ class QWidget;
 /// to make one.
 struct TComponentClass {
     QString ClassName; ///< The class's name as a program writes it, namespace included: "ZQ::TZQBitGrid".
-    QString IncludeFile; ///< The header that declares it, as a program includes it: "components/ZQBitGrid.h".
+    QString IncludeFile; ///< The header that declares it, as a program includes it: "zq/ZQBitGrid.h".
     std::function<QWidget*(QWidget* Parent)> Create; ///< Makes one, a child of Parent (which may be null).
     QString Description = {}; ///< A line that tells what it is; a designer shows it as the tool tip.
 };
@@ -25,6 +27,6 @@ struct TRegisteredComponent {
 };
 
 /// Offers a component class on a palette page; registering a class again replaces its entry.
-void RegisterComponents(const QString& Page, const TComponentClass& Class);
+ZQ_EXPORT void RegisterComponents(const QString& Page, const TComponentClass& Class);
 /// Every registered class, in the order in which each was first registered.
-QList<TRegisteredComponent> RegisteredComponents();
+ZQ_EXPORT QList<TRegisteredComponent> RegisteredComponents();

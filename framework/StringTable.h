@@ -44,6 +44,8 @@ enum TFrameworkString : unsigned {
     SFixedColTooBig = 65421,
     SFixedRowTooBig = 65422,
     SIndexOutOfRange = 65423,
+    SBadColumnList = 65424,
+    SNotAColumnList = 65425,
     SAssignError = 65430,
     SListIndexError = 65431,
     SUnknownException = 65440,

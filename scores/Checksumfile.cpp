@@ -56,7 +56,7 @@ std::uint32_t TransferSummed(TByte* Bytes, std::size_t Size, TTransfer Transfer)
 
 } // namespace
 
-ZQ_VECTOR_CLONES std::uint32_t CheckSum(const void* Data, std::size_t Size)
+static ZQ_VECTOR_CLONES std::uint32_t SumWords(const void* Data, std::size_t Size)
 {
     const auto* Bytes = static_cast<const unsigned char*>(Data);
     const std::size_t Words = Size / WordSize;
@@ -73,6 +73,13 @@ ZQ_VECTOR_CLONES std::uint32_t CheckSum(const void* Data, std::size_t Size)
     for (; Index < Words; ++Index)
         Sum += LittleEndianWord(Bytes + Index * WordSize);
     return Sum;
+}
+
+// A plain function over the cloned one: the library's own calls of a cloned function would go
+// through the symbol table, where a program's function of the same name takes its place.
+std::uint32_t CheckSum(const void* Data, std::size_t Size)
+{
+    return SumWords(Data, Size);
 }
 
 void WriteWithCheckSum(const QString& FileName, const void* Data, std::size_t Size)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <zq/framework/Export.h>
+
 #include <QString>
 
 #include <cstddef>
@@ -19,7 +21,7 @@
 
 /// The sum, with wrap-around, of the whole little-endian 32-bit words of the data; the last
 /// Size mod 4 bytes do not count. The data need no particular alignment.
-std::uint32_t CheckSum(const void* Data, std::size_t Size);
+ZQ_EXPORT std::uint32_t CheckSum(const void* Data, std::size_t Size);
 
 /// Replaces the file by the data and their checksum.
 ///
@@ -36,11 +38,11 @@ std::uint32_t CheckSum(const void* Data, std::size_t Size);
 /// Raises Exceptions::EFCreateError "Cannot create file <name>" when the file cannot be made, is not
 /// a regular file, may not be written by this process (a read-only file is not replaced), or is held
 /// by another open; and Exceptions::EWriteError "Stream write error" when a write falls short.
-void WriteWithCheckSum(const QString& FileName, const void* Data, std::size_t Size);
+ZQ_EXPORT void WriteWithCheckSum(const QString& FileName, const void* Data, std::size_t Size);
 
 /// Fills the buffer from the file and verifies the checksum. On failure the buffer keeps what was
 /// read. Raises Exceptions::EFOpenError "Cannot open file <name>" when the file cannot be opened or is
 /// held by another open, Exceptions::EReadError "Stream read error" when it holds fewer than
 /// Size + 4 bytes, also when another program cuts it short during the read, and
 /// Exceptions::EReadError with a message ending in the file's name when the checksum does not match.
-void ReadWithCheckSum(const QString& FileName, void* Data, std::size_t Size);
+ZQ_EXPORT void ReadWithCheckSum(const QString& FileName, void* Data, std::size_t Size);

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include <algorithm>
+
 namespace {
 
 // The columns editor as Designer opens it over a grid's ColumnList, driven through its controls.
@@ -81,4 +83,16 @@ TEST_F(ColumnsEditor, AlignmentsAreChosenFromAListOfTheThree)
     EXPECT_FALSE(List[0].toObject().contains("TitleAlignment"));
     EXPECT_EQ(List[1].toObject().value("DataAlignment").toInt(), 2);
     EXPECT_EQ(List[1].toObject().value("Width").toInt(), 40);
+}
+
+TEST_F(ColumnsEditor, EveryColumnTitleIsShownWholeInTheOpenedDialog)
+{
+    Editor.show();
+    const QHeaderView* Header = Table->horizontalHeader();
+    int Right = 0;
+    for (int Field = 0; Field < Table->columnCount(); ++Field) {
+        EXPECT_GE(Header->sectionSize(Field), Header->sectionSizeHint(Field)) << Table->horizontalHeaderItem(Field)->text().toStdString();
+        Right = std::max(Right, Header->sectionViewportPosition(Field) + Header->sectionSizeHint(Field));
+    }
+    EXPECT_LE(Right, Table->viewport()->width()) << "the dialog cuts off the last titles";
 }

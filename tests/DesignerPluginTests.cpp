@@ -48,7 +48,7 @@ TEST_F(DesignerPlugin, OffersBothGridsOnThePageZQ)
         EXPECT_FALSE(Widget->toolTip().isEmpty());
         EXPECT_FALSE(Widget->icon().isNull());
         EXPECT_TRUE(Widget->domXml().contains("class=\"" + Name + "\""));
-        EXPECT_TRUE(Widget->includeFile().startsWith("components/"));
+        EXPECT_TRUE(Widget->includeFile().startsWith("zq/"));
         std::unique_ptr<QWidget> Made(Widget->createWidget(nullptr));
         ASSERT_NE(Made, nullptr);
         EXPECT_EQ(QString::fromLatin1(Made->metaObject()->className()), Name);

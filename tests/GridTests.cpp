@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -186,6 +188,90 @@ TEST(GridPainting, OnlyVisibleCellsAreDrawnWithTheirColoursAndStates)
         }
         EXPECT_EQ(bool(Cell.State & gdFocused), Cell.ACol == 1 && Cell.ARow == 1);
     }
+}
+
+// A palette switched after the grid is shown: the colours the program never set follow it, the
+// cells' text included, as a QTableView beside the grid would; a colour the program set stays.
+TEST(GridPainting, ColoursNotSetByTheProgramFollowAPaletteSwitchedAfterShowAndSetOnesStay)
+{
+    const QPalette Original = QApplication::palette();
+    TTestGrid Following;
+    TTestGrid Set;
+    const QColor Yellow(0xFF, 0xFF, 0x80);
+    Set.SetColor(Yellow);
+    Set.move(0, 310);
+    for (TTestGrid* Grid : {&Following, &Set}) {
+        Grid->CellText = [](int, int) { return QStringLiteral("WWW"); };
+        Grid->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Grid));
+    }
+    QPalette Dark = Original;
+    Dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    Dark.setColor(QPalette::Text, QColor(0xF0, 0xF0, 0xF0));
+    Dark.setColor(QPalette::Button, QColor(0x30, 0x30, 0x48));
+    Dark.setColor(QPalette::Highlight, QColor(0x10, 0x60, 0x10));
+    QApplication::setPalette(Dark);
+    QCoreApplication::sendPostedEvents(); // the widgets are told of the new palette by posted events
+    ASSERT_EQ(Following.palette().color(QPalette::Base), Dark.color(QPalette::Base));
+
+    const QImage Image = Following.viewport()->grab().toImage();
+    const QRect Cell = Following.CellRect(2, 2);
+    EXPECT_EQ(Image.pixelColor(Cell.right() - 1, Cell.bottom() - 1), Dark.color(QPalette::Base));
+    int Light = 0; // pixels of the text, light on the dark cell
+    for (int Y = Cell.top(); Y <= Cell.bottom(); ++Y)
+        for (int X = Cell.left(); X <= Cell.right(); ++X)
+            Light += Image.pixelColor(X, Y).lightness() > 160;
+    EXPECT_GT(Light, 5) << "the text is not drawn in the palette's text colour";
+    EXPECT_EQ(Following.Color(), Dark.color(QPalette::Base));
+    const QRect Fixed = Following.CellRect(0, 2);
+    EXPECT_EQ(Image.pixelColor(Fixed.right() - 1, Fixed.bottom() - 1), Dark.color(QPalette::Button));
+    const QRect Current = Following.CellRect(1, 1);
+    EXPECT_EQ(Image.pixelColor(Current.right() - 1, Current.bottom() - 1), Dark.color(QPalette::Highlight));
+
+    const QImage SetImage = Set.viewport()->grab().toImage();
+    EXPECT_EQ(SetImage.pixelColor(Cell.right() - 1, Cell.bottom() - 1), Yellow);
+    EXPECT_EQ(SetImage.pixelColor(Fixed.right() - 1, Fixed.bottom() - 1), Dark.color(QPalette::Button));
+    QApplication::setPalette(Original);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(Following.Color(), Original.color(QPalette::Base));
+    EXPECT_EQ(Set.Color(), Yellow);
+}
+
+// ScrollBars and Qt's two policies are one setting, whichever a program or Designer sets, and
+// neither scrolling nor a change of the counts resets it.
+TEST(GridScrollBars, ScrollBarsAndQtsPoliciesAreOneSettingThatScrollingLeavesAlone)
+{
+    TTestGrid Grid; // made with ssNone
+    EXPECT_EQ(Grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(Grid.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    Grid.SetRowCount(1000);
+    Grid.SetColCount(40);
+    Grid.SetScrollBars(TCustomGrid::ssBoth);
+    EXPECT_EQ(Grid.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    Grid.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Grid));
+
+    Grid.SetTopRow(10);
+    Grid.verticalScrollBar()->setValue(200);
+    QTest::keyClick(&Grid, Qt::Key_PageDown);
+    Grid.SetLeftCol(5);
+    Grid.SetRowCount(2000);
+    EXPECT_GT(Grid.TopRow(), 10);
+    EXPECT_EQ(Grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn) << "reset by a scroll";
+    EXPECT_EQ(Grid.ScrollBars(), TCustomGrid::ssBoth);
+    Grid.SetScrollBars(TCustomGrid::ssBoth);
+    EXPECT_EQ(Grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn) << "a bar that stays on keeps its policy";
+
+    // As Designer writes them: by the properties' names.
+    ASSERT_TRUE(Grid.setProperty("horizontalScrollBarPolicy", QVariant::fromValue(Qt::ScrollBarAlwaysOff)));
+    EXPECT_EQ(Grid.property("ScrollBars").value<TScrollStyle>(), TCustomGrid::ssVertical);
+    ASSERT_TRUE(Grid.setProperty("ScrollBars", QVariant::fromValue(TCustomGrid::ssHorizontal)));
+    EXPECT_EQ(Grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(Grid.horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    EXPECT_FALSE(Grid.verticalScrollBar()->isVisible());
+    Grid.SetScrollBars(TCustomGrid::ssNone);
+    EXPECT_EQ(Grid.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 }
 
 namespace {

@@ -1,4 +1,12 @@
+// Tests that link only the shared library, as a program does, see no more of it than its installed
+// headers: they run under Qt's own application object.
+#ifdef ZQ_TESTS_OF_THE_SHARED_LIBRARY
+#include <QApplication>
+using TTestApplication = QApplication;
+#else
 #include "framework/Application.h"
+using TTestApplication = TApplication;
+#endif
 
 #include <gtest/gtest.h>
 
@@ -13,6 +21,6 @@ int main(int Argc, char** Argv)
     setenv("QT_SCALE_FACTOR", "1", 1);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ::testing::InitGoogleTest(&Argc, Argv);
-    TApplication Application(Argc, Argv);
+    TTestApplication Application(Argc, Argv);
     return RUN_ALL_TESTS();
 }

@@ -15,6 +15,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <new>
@@ -242,11 +243,41 @@ TEST_F(NewBitGrid, ShowsBitNumbersSevenToZeroAddressZeroAndAZeroInEveryDataCell)
 
 TEST_F(NewBitGrid, HasNarrowBitColumnsAndAnAddressColumnWideEnoughForEightDigits)
 {
-    EXPECT_EQ(Grid.CellRect(0, 1).width(), 64);
+    // 64 pixels, or in a wider font the widest address with four pixels either side of it.
+    const int Address = QFontMetrics(Grid.font()).horizontalAdvance(QStringLiteral("FFFFFFFF"));
+    EXPECT_EQ(Grid.CellRect(0, 1).width(), std::max(64, Address + 8));
     for (int ACol = 1; ACol < 9; ++ACol)
         EXPECT_EQ(Grid.CellRect(ACol, 1).width(), 24) << ACol;
     Grid.SetDataCols(9);
     EXPECT_EQ(Grid.ColWidths(9), 24);
+}
+
+TEST_F(NewBitGrid, TheAddressColumnHoldsTheWholeAddressInTheDefaultFontAndFollowsFontChangesUntilTheProgramSizesIt)
+{
+    const auto AddressFits = [this] {
+        Grid.SetWordAddressTitleOffset(-1); // row 0 shows FFFFFFFF, the widest digits
+        Paint();
+        const TCellText Written = At(0, 1);
+        EXPECT_EQ(Written.Text, "FFFFFFFF");
+        EXPECT_GE(Written.DX, 4) << "the first digit is cut off";
+        EXPECT_LE(Written.DX + QFontMetrics(Grid.font()).horizontalAdvance(Written.Text), Grid.ColWidths(0) - 4);
+    };
+    AddressFits();
+    const int DefaultWidth = Grid.ColWidths(0);
+
+    QFont Large = Grid.font();
+    Large.setPixelSize(30);
+    Grid.setFont(Large);
+    EXPECT_GT(Grid.ColWidths(0), DefaultWidth);
+    AddressFits();
+    QFont Small = Grid.font();
+    Small.setPixelSize(8);
+    Grid.setFont(Small);
+    EXPECT_EQ(Grid.ColWidths(0), 64) << "never narrower than the room of the platform's font";
+
+    Grid.SetColWidths(0, 50);
+    Grid.setFont(Large);
+    EXPECT_EQ(Grid.ColWidths(0), 50) << "a width the program gave stays";
 }
 
 TEST_F(NewBitGrid, TextsAreRightAlignedWithAFourPixelMarginAndCentredVertically)
@@ -290,7 +321,7 @@ TEST(BitGridRegistration, RegisterOffersTheGridOnThePalettePageZQ)
         if (Entry.Class.ClassName == "ZQ::TZQBitGrid") {
             ++Found;
             EXPECT_EQ(Entry.Page, "ZQ");
-            EXPECT_EQ(Entry.Class.IncludeFile, "components/ZQBitGrid.h");
+            EXPECT_EQ(Entry.Class.IncludeFile, "zq/ZQBitGrid.h");
             QWidget Parent;
             auto* Made = qobject_cast<TZQBitGrid*>(Entry.Class.Create(&Parent));
             ASSERT_NE(Made, nullptr);

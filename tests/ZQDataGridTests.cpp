@@ -681,7 +681,7 @@ TEST(DataGridConstruction, RegisterOffersTheGridOnThePageZQ)
         if (Entry.Class.ClassName == "TZQDataGrid") {
             ++Found;
             EXPECT_EQ(Entry.Page, "ZQ");
-            EXPECT_EQ(Entry.Class.IncludeFile, "components/ZQDataGrid.h");
+            EXPECT_EQ(Entry.Class.IncludeFile, "zq/ZQDataGrid.h");
             QWidget Parent;
             QWidget* Made = Entry.Class.Create(&Parent);
             EXPECT_NE(qobject_cast<TZQDataGrid*>(Made), nullptr);
@@ -807,6 +807,46 @@ TEST(DataGridColumns, TheGridsStreamedWidthsWinOverThoseStreamedWithTheColumns)
     TZQDataGrid Alone;
     ASSERT_TRUE(Alone.setProperty("ColumnList", Columns));
     EXPECT_EQ(Alone.ColWidthList(), "45 155 95");
+}
+
+namespace {
+
+// What Qt's logging was told, as "category: message".
+QStringList LoggedMessages;
+void KeepLogged(QtMsgType, const QMessageLogContext& Context, const QString& Message)
+{
+    LoggedMessages << QStringLiteral("%1: %2").arg(QString::fromLatin1(Context.category), Message);
+}
+
+} // namespace
+
+// A ColumnList that cannot be read (a typo in Designer's text field) leaves the columns as they
+// were and is reported through Qt's logging, with the grid's object name.
+TEST(DataGridColumns, ADamagedColumnListKeepsTheColumnsAndIsLoggedWithTheGridsName)
+{
+    TZQDataGrid Grid;
+    Grid.setObjectName(QStringLiteral("OrdersGrid"));
+    AddColumns(Grid, 3);
+    const QString Before = Grid.ColumnList();
+    const QtMessageHandler Previous = qInstallMessageHandler(KeepLogged);
+    for (const char* Damaged : {R"([{"Title":"A"},)", R"([{"Title":"A"} {"Title":"B"}])", R"({"Title":"A"})",
+                                R"([{"Title":"A"}, 2])", "Title A"}) {
+        LoggedMessages.clear();
+        ASSERT_TRUE(Grid.setProperty("ColumnList", QString::fromLatin1(Damaged)));
+        EXPECT_EQ(Grid.ColumnList(), Before) << Damaged;
+        EXPECT_EQ(Grid.ColCount(), 3) << Damaged;
+        ASSERT_EQ(LoggedMessages.size(), 1) << Damaged;
+        EXPECT_TRUE(LoggedMessages[0].startsWith("zq.grids: TZQDataGrid OrdersGrid: the ColumnList is not valid ("))
+            << LoggedMessages[0].toStdString();
+    }
+    // A valid list, an empty one among them, replaces the columns without a word.
+    LoggedMessages.clear();
+    ASSERT_TRUE(Grid.setProperty("ColumnList", QStringLiteral(R"([{"Title":"A"}])")));
+    EXPECT_EQ(Grid.Columns()->Count(), 1);
+    ASSERT_TRUE(Grid.setProperty("ColumnList", QString()));
+    EXPECT_EQ(Grid.Columns()->Count(), 0);
+    qInstallMessageHandler(Previous);
+    EXPECT_EQ(LoggedMessages, QStringList());
 }
 
 TEST(DataGridColumns, ChangingAColumnRepaintsOnlyItsColumnAndKeepingAValueNothing)

@@ -29,6 +29,7 @@ enum TField { TitleField, TitleAlignmentField, DataAlignmentField, DataIndexFiel
 const char* const AlignmentNames[] = {"Left", "Right", "Center"};
 constexpr int AlignmentCount = 3;
 constexpr int NewColumnWidth = 64;
+constexpr int MinTitleWidth = 150;
 
 QString Cell(const QTableWidget* Table, int Row, int Field)
 {
@@ -84,7 +85,15 @@ TZQColumnsEditor::TZQColumnsEditor(const QString& ColumnList, QWidget* Parent) :
     Layout->addWidget(FTable);
     Layout->addLayout(Row);
     Layout->addWidget(Buttons);
-    resize(600, 320);
+    // Every column as wide as its title and its cells need, the title column a little wider, and
+    // the dialog wide enough to show them all.
+    FTable->resizeColumnsToContents();
+    FTable->setColumnWidth(TitleField, std::max(FTable->columnWidth(TitleField), MinTitleWidth));
+    int Needed = FTable->verticalHeader()->sizeHint().width() + 2 * FTable->frameWidth();
+    for (int Field = 0; Field < FieldCount; ++Field)
+        Needed += FTable->columnWidth(Field);
+    const QMargins Margins = Layout->contentsMargins();
+    resize(std::max(600, Needed + Margins.left() + Margins.right()), 320);
 }
 
 void TZQColumnsEditor::InsertRow(int Row, const QStringList& Texts, int TitleAlignment, int DataAlignment)

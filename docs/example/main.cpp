@@ -1,8 +1,8 @@
 // A small program on the zq library: a data grid showing the program's list of tasks, a bit grid
 // holding words of flags, and labels that follow both through their signals.
 // Started with --quit, it ends as soon as its window is up.
-#include <components/ZQBitGrid.h>
-#include <components/ZQDataGrid.h>
+#include <zq/ZQBitGrid.h>
+#include <zq/ZQDataGrid.h>
 
 #include <QApplication>
 #include <QLabel>

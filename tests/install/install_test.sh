@@ -9,8 +9,8 @@ build=$(cd "$1" && pwd)
 source=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 chmod 755 "$scratch"
-xvfb=""; game=""
-trap 'kill $game $xvfb 2>/dev/null; rm -rf "$scratch"' EXIT
+xvfb=""; game=""; designer_pid=""
+trap 'kill $game $designer_pid $xvfb 2>/dev/null; rm -rf "$scratch"' EXIT
 home=$scratch/home
 prefix=$home/.local
 mkdir -p "$home"
@@ -54,7 +54,9 @@ diff <(sort "$build/install_manifest.txt") <(find "$prefix" ! -type d | sort) ||
 for file in games/Zorvik share/zorvik/readme_en.htm share/metainfo/org.zorvik.Zorvik.metainfo.xml \
             share/man/man6/Zorvik.6.gz share/icons/hicolor/scalable/apps/org.zorvik.Zorvik.svg \
             lib/x86_64-linux-gnu/libzq.so.1 lib/x86_64-linux-gnu/cmake/ZQ/ZQConfig.cmake \
-            include/zq/components/ZQDataGrid.h lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so; do
+            include/zq/ZQDataGrid.h include/zq/framework/Grids.h lib/x86_64-linux-gnu/pkgconfig/zq.pc \
+            share/doc/libzq-dev/html/index.html share/qt6/doc/zq.qch \
+            lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so; do
   [ -e "$prefix/$file" ] || fail "$file was not installed"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -85,17 +87,69 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xpr
   done
   [ -n "$window" ] || { cat "$scratch/game.log"; fail "the installed game showed no window"; }
   class=$(DISPLAY=$display xprop -id "$window" WM_CLASS | sed 's/.*= //')
-  kill $game
   [ "$class" = "\"Zorvik\", \"$(key StartupWMClass)\"" ] ||
     fail "window class $class does not end in StartupWMClass=$(key StartupWMClass)"
   echo "window class $class"
+
+  # Qt Designer, started with the installed plugins and a form holding both grids, shows its window
+  # having loaded the plugin over the installed libzq. The game stays until Designer is up: Xvfb
+  # resets when its last client leaves, and refuses connections meanwhile.
+  designer=$(command -v designer || echo /usr/lib/qt6/bin/designer)
+  if [ -x "$designer" ]; then
+    plugins=$prefix/lib/x86_64-linux-gnu/qt6/plugins
+    HOME=$home DISPLAY=$display QT_QPA_PLATFORM=xcb QT_DEBUG_PLUGINS=1 QT_PLUGIN_PATH=$plugins \
+      "$designer" "$source/../designer/Grids.ui" >"$scratch/designer.log" 2>&1 &
+    designer_pid=$!
+    window=""
+    for _ in $(seq 300); do
+      window=$(DISPLAY=$display xdotool search --onlyvisible --name 'Qt Designer' 2>/dev/null | head -n1 || true)
+      [ -n "$window" ] && break
+      sleep 0.1
+    done
+    kill $designer_pid 2>/dev/null || true
+    wait $designer_pid 2>/dev/null || true
+    [ -n "$window" ] || { cat "$scratch/designer.log"; fail "Designer showed no window"; }
+    grep -q "\"$plugins/designer/libzqdesigner.so\" loaded library" "$scratch/designer.log" ||
+      { cat "$scratch/designer.log"; fail "Designer did not load the installed plugin"; }
+    ! grep -qi 'undefined symbol\|cannot load' "$scratch/designer.log" ||
+      { cat "$scratch/designer.log"; fail "Designer could not load a plugin"; }
+    echo "Designer loaded the installed plugin with the form of both grids"
+  fi
+  kill $game
 else
   echo "skipped the window class: Xvfb, xdotool or xprop is not installed"
 fi
 
+# The library without the game, by its install components, as a library user installs it.
+libonly=$scratch/libonly
+for component in zq_runtime zq_dev; do
+  cmake --install "$build" --prefix "$libonly" --component $component >/dev/null || fail "installing the component $component"
+done
+[ -e "$libonly/lib/x86_64-linux-gnu/libzq.so.1" ] && [ -e "$libonly/include/zq/ZQBitGrid.h" ] ||
+  fail "the components zq_runtime and zq_dev lack the library or its headers"
+[ ! -e "$libonly/games/Zorvik" ] || fail "the library's components install the game"
+
+# Nothing the plugin or the library calls is missing from what the library exports.
+for object in "$prefix/lib/x86_64-linux-gnu/libzq.so.1" "$prefix/lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so"; do
+  unresolved=$(ldd -r "$object" 2>&1 | grep -i 'undefined symbol\|not found' || true)
+  [ -z "$unresolved" ] || fail "$object: $unresolved"
+done
+
+# The installed library exports what its installed headers declare, and nothing else.
+"$source/exported_symbols.sh" "$prefix/lib/x86_64-linux-gnu/libzq.so.1" "$prefix/include"
+
+# A program with its own CheckSum, its own framework/Events.h first on its include path and Qt
+# without keywords builds against the installed package and round-trips a checksummed file.
 cmake -S "$source/outside" -B "$scratch/outside-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$scratch/outside-build" >/dev/null
+cmake --build "$scratch/outside-build" >"$scratch/outside.log" 2>&1 || { cat "$scratch/outside.log"; fail "the outside program did not build"; }
 QT_QPA_PLATFORM=offscreen "$scratch/outside-build/outside"
+
+# The same found through pkg-config.
+pkg=$(PKG_CONFIG_PATH=$prefix/lib/x86_64-linux-gnu/pkgconfig pkg-config --cflags --libs zq) || fail "pkg-config zq"
+g++ -std=c++17 -fPIC -DQT_NO_KEYWORDS -I"$source/outside/include" "$source/outside/main.cpp" "$source/outside/OwnCheckSum.cpp" \
+  $pkg -Wl,-rpath,"$prefix/lib/x86_64-linux-gnu" -o "$scratch/outside-pkg-config" || fail "building with pkg-config's flags: $pkg"
+QT_QPA_PLATFORM=offscreen "$scratch/outside-pkg-config" >/dev/null || fail "the program built with pkg-config's flags"
+echo "pkg-config: $pkg"
 
 # The example of docs/UsingTheLibrary.md, built as the page says, without a warning, starts.
 cmake -S "$source/../../docs/example" -B "$scratch/example-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \

@@ -32,8 +32,9 @@ holds zorvik /usr/games/Zorvik /usr/games/zorvik /usr/share/zorvik/readme_en.htm
   /usr/share/man/man6/Zorvik.6.gz /usr/share/man/man6/zorvik.6.gz \
   /usr/share/icons/hicolor/scalable/apps/org.zorvik.Zorvik.svg "${icons[@]}" /usr/share/doc/zorvik/copyright
 holds "$runtime" "$lib/$soname" /usr/share/doc/$runtime/copyright
-holds libzq-dev "$lib/libzq.so" $lib/cmake/ZQ/ZQConfig.cmake $lib/cmake/ZQ/ZQTargets.cmake \
-  /usr/include/zq/components/ZQDataGrid.h /usr/include/zq/components/ZQBitGrid.h /usr/include/zq/scores/Checksumfile.h
+holds libzq-dev "$lib/libzq.so" $lib/cmake/ZQ/ZQConfig.cmake $lib/cmake/ZQ/ZQTargets.cmake $lib/pkgconfig/zq.pc \
+  /usr/include/zq/ZQDataGrid.h /usr/include/zq/ZQBitGrid.h /usr/include/zq/Checksumfile.h /usr/include/zq/framework/Grids.h \
+  /usr/share/doc/libzq-dev/html/index.html /usr/share/qt6/doc/zq.qch
 holds zq-designer-plugin $lib/qt6/plugins/designer/libzqdesigner.so
 for package in zorvik "$runtime" libzq-dev zq-designer-plugin; do
   grep -q '^/usr/share/doc/'"$package"'/copyright$' "$scratch/$package.list" || fail "$package has no copyright file"

@@ -1,12 +1,21 @@
 // A program outside the project that uses the installed library, with names of its own that the
-// library's headers and symbols must leave alone.
-#include <components/ZQBitGrid.h>
-#include <components/ZQDataGrid.h>
-#include <framework/Registry.h>
-#include <scores/Checksumfile.h>
+// library's headers and symbols must leave alone: its own framework/Events.h first on the include
+// path, its own CheckSum, and Qt without its keywords.
+#include <zq/Checksumfile.h>
+#include <zq/ZQBitGrid.h>
+#include <zq/ZQDataGrid.h>
+#include <zq/framework/ExceptionDisplay.h>
+#include <zq/framework/Registry.h>
+
+#include "framework/Events.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -28,6 +37,13 @@ static const char* Random = "the program's own";
 enum TKey { VK_LEFT, VK_RIGHT };
 static int LoadString(int Id) { return Id; }
 
+// A source whose data cannot be read.
+class TFailingSource : public TZQGridData {
+public:
+    int GetRecordCount() const override { return 1; }
+    QString GetDataText(int, int) const override { throw Exceptions::ERangeError(QStringLiteral("no such record")); }
+};
+
 static int OwnRegisterCalls = 0;
 void Register() { ++OwnRegisterCalls; }
 
@@ -47,7 +63,42 @@ int main(int Argc, char** Argv)
     const char Text[] = "abcd";
     Check(Bits.GetDataBit(0, 2) && !Bits.GetDataBit(0, 1), "bits of a data word");
     Check(Data.ColCount() == 2, "a new data grid's columns");
-    Check(CheckSum(Text, 4) == 0x64636261u, "CheckSum");
+    TProgramEvent OwnEvent;
+    Check(OwnEvent.Code == 0, "the program's own framework/Events.h");
+
+    // The program's CheckSum is its own; the library's files keep the library's checksum.
+    Check(CheckSum(Text, 4) == 0xC0FFEEu, "the program's own CheckSum");
+    QTemporaryDir Folder;
+    const QString FileName = QDir(Folder.path()).filePath(QStringLiteral("data.bin"));
+    const unsigned char Words[9] = {0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69};
+    WriteWithCheckSum(FileName, Words, sizeof Words);
+    QFile Written(FileName);
+    Check(Written.open(QIODevice::ReadOnly) && Written.readAll().right(4) == QByteArray("\xC6\xC8\xCA\xCC", 4),
+          "WriteWithCheckSum stores the library's checksum");
+    unsigned char Back[9] = {};
+    try {
+        ReadWithCheckSum(FileName, Back, sizeof Back);
+        Check(std::equal(Back, Back + sizeof Back, Words), "ReadWithCheckSum reads the file back");
+    } catch (const std::exception& E) {
+        Check(false, E.what());
+    }
+
+    // The exception display is the program's to choose: a source failing while its grid paints
+    // reaches the program's display, not a message box of the library's.
+    QStringList Shown;
+    SetExceptionDisplay([&Shown](const QString&, const QString& Message) { Shown << Message; });
+    {
+        TFailingSource Failing;
+        TZQDataGrid Painted;
+        TZQDataGridColumn* Column = Painted.Columns()->Add();
+        Column->SetDataIndex(0);
+        Painted.SetData(&Failing);
+        Painted.show();
+        Painted.viewport()->grab();
+        QCoreApplication::processEvents(); // the display is called once the paint has returned
+    }
+    SetExceptionDisplay(nullptr);
+    Check(Shown == QStringList{QStringLiteral("no such record.")}, "a failing paint shown by the program's display");
     Check(LoadString(VK_RIGHT) == 1 && HMODULE(2) == 2 && Random[0] == 't', "the program's own names");
 
     // The library's errors stay its own and reach the program as std::exception.

@@ -1,0 +1,15 @@
+# The page on using the library shows the example's files as they are, in code blocks that a
+# repository browser shows as well as Doxygen: fails when a file and its copy in PAGE differ.
+file(READ ${PAGE} Page)
+foreach(File IN LISTS FILES)
+  file(READ ${File} Code)
+  string(REGEX REPLACE "\n+$" "" Code "${Code}")
+  string(FIND "${Page}" "\n${Code}\n```" Found)
+  if(Found EQUAL -1)
+    message(FATAL_ERROR "${PAGE} does not show ${File} as it is: copy the file into its code block")
+  endif()
+endforeach()
+if(Page MATCHES "\\\\(include|verbinclude|snippet)")
+  message(FATAL_ERROR "${PAGE} includes a file by a Doxygen command, which a repository browser shows as text")
+endif()
+message(STATUS "${PAGE} shows the example as it is")
