@@ -13,6 +13,13 @@ enum class TShareMode { Exclusive, DenyNone };
 
 enum class TFileAccess { Read, ReadWrite };
 
+// The system's own handle of an open file.
+#ifdef _WIN32
+using TFileHandle = void*;
+#else
+using TFileHandle = int;
+#endif
+
 // A file opened for one operation and closed by the destructor in every case.
 class TFileStream {
 public:
@@ -34,15 +41,15 @@ public:
     void WriteBuffer(const void* Buffer, std::int64_t Count);
     // Hands what was written to the disk.
     void Flush();
-    // The descriptor, for reading by other means than Read; it stays owned by the stream.
-    int Handle() const { return FHandle; }
+    // The handle, for reading by other means than Read; it stays owned by the stream.
+    TFileHandle Handle() const { return FHandle; }
 
 private:
-    explicit TFileStream(int Handle) : FHandle(Handle) {}
+    explicit TFileStream(TFileHandle Handle) : FHandle(Handle) {}
     friend void ReplaceFile(const QString&, const std::function<void(TFileStream&)>&, bool,
                             const std::function<void(TFileStream&)>&);
 
-    int FHandle;
+    TFileHandle FHandle;
 };
 
 // Creates a file anew with the given content. Symbolic links are followed as the system follows

@@ -1,0 +1,509 @@
+#include "framework/FileStream.h"
+
+#include "framework/FileStreamErrors.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+std::atomic<bool> UnnamedTemporariesAllowed{true};
+
+// The system's own name for a file, or false when it has none that stands for exactly this name:
+// a NUL would cut it short, and a character the file system's encoding lacks would change it.
+bool NativeName(const QString& FileName, QByteArray& Name)
+{
+    Name = QFile::encodeName(FileName);
+    return !FileName.isEmpty() && !FileName.contains(QChar(0)) && QFile::decodeName(Name) == FileName;
+}
+
+bool Lock(int Handle, TShareMode Share, bool Wait = false)
+{
+    const int Operation = (Share == TShareMode::Exclusive ? LOCK_EX : LOCK_SH) | (Wait ? 0 : LOCK_NB);
+    int Result;
+    do
+        Result = flock(Handle, Operation);
+    while (Result != 0 && errno == EINTR);
+    return Result == 0;
+}
+
+bool SameFile(const struct stat& A, const struct stat& B)
+{
+    return A.st_dev == B.st_dev && A.st_ino == B.st_ino;
+}
+
+// Closes the descriptor it holds when it goes out of scope.
+class TDescriptor {
+public:
+    TDescriptor() = default;
+    explicit TDescriptor(int Handle) : FHandle(Handle) {}
+    TDescriptor(const TDescriptor&) = delete;
+    TDescriptor& operator=(const TDescriptor&) = delete;
+    ~TDescriptor() { Reset(); }
+    int Get() const { return FHandle; }
+    int Release() { return std::exchange(FHandle, -1); }
+    void Reset(int Handle = -1)
+    {
+        if (FHandle >= 0)
+            ::close(FHandle);
+        FHandle = Handle;
+    }
+
+private:
+    int FHandle = -1;
+};
+
+// Opens an existing regular file, -1 for anything else. A pipe or a device is refused before it is
+// opened, and the open does not wait for a pipe's other end should the name change meanwhile.
+// With Follow false the name itself must be the file, not a link to it.
+int OpenRegular(int Folder, const char* Name, int Flags, struct stat& Info, bool Follow = true)
+{
+    if (::fstatat(Folder, Name, &Info, Follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+        return -1;
+    if (!S_ISREG(Info.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    TDescriptor Handle(
+        ::openat(Folder, Name, Flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (Follow ? 0 : O_NOFOLLOW)));
+    if (Handle.Get() < 0)
+        return -1;
+    if (fstat(Handle.Get(), &Info) != 0 || !S_ISREG(Info.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int Status = fcntl(Handle.Get(), F_GETFL);
+    if (Status < 0 || fcntl(Handle.Get(), F_SETFL, Status & ~O_NONBLOCK) != 0)
+        return -1;
+    return Handle.Release();
+}
+
+// The file a name stands for: the folder that holds it, open, and its name there. Every step works
+// from a folder's descriptor, so no path grows longer than one the system was given.
+struct TPlace {
+    TDescriptor Folder;
+    QByteArray Name;
+};
+
+// Moves Place to the folder and last name of Path, taken relative to Place's folder.
+bool EnterPath(TPlace& Place, const QByteArray& Path)
+{
+    const qsizetype Slash = Path.lastIndexOf('/');
+    const QByteArray Folder = Slash < 0 ? QByteArray(".") : Slash == 0 ? QByteArray("/") : Path.left(Slash);
+    const int Base = Path.startsWith('/') || Place.Folder.Get() < 0 ? AT_FDCWD : Place.Folder.Get();
+    const int Entered = ::openat(Base, Folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (Entered < 0)
+        return false;
+    Place.Folder.Reset(Entered);
+    Place.Name = Path.mid(Slash + 1);
+    // A name ending in a slash names a folder.
+    return !Place.Name.isEmpty();
+}
+
+// The kernel's rule for links in a shared folder: in a sticky folder that everyone may write, a
+// link is followed only when it belongs to this user or to the folder's owner, so that a link
+// planted by someone else cannot send a write to a file of ours.
+bool MayFollow(int Folder, const struct stat& Link)
+{
+    struct stat Info{};
+    if (fstat(Folder, &Info) != 0)
+        return false;
+    const bool Shared = (Info.st_mode & S_ISVTX) && (Info.st_mode & S_IWOTH);
+    return !Shared || Link.st_uid == geteuid() || Link.st_uid == Info.st_uid;
+}
+
+// Follows symbolic links as far as the system would when opening the name; the file need not exist.
+bool Resolve(const QByteArray& Path, TPlace& Place, struct stat& Info, bool& Exists)
+{
+    constexpr int MaxLinks = 40;
+    if (!EnterPath(Place, Path))
+        return false;
+    for (int Followed = 0;; ++Followed) {
+        Exists = ::fstatat(Place.Folder.Get(), Place.Name.constData(), &Info, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!Exists)
+            return errno == ENOENT;
+        if (!S_ISLNK(Info.st_mode))
+            return true;
+        if (Followed == MaxLinks || !MayFollow(Place.Folder.Get(), Info))
+            return false;
+        QByteArray Link(PATH_MAX, '\0');
+        const ssize_t Length = ::readlinkat(Place.Folder.Get(), Place.Name.constData(), Link.data(), size_t(Link.size()));
+        if (Length <= 0 || Length >= Link.size())
+            return false;
+        Link.truncate(Length);
+        if (!EnterPath(Place, Link))
+            return false;
+    }
+}
+
+// Temporaries of one file share a prefix made from its name. A hash keeps the names short, so that
+// a file whose name is near the length limit gets temporaries too.
+QByteArray TemporaryPrefix(const QByteArray& Target)
+{
+    std::uint64_t Hash = 14695981039346656037ull;
+    for (const char Byte : Target) {
+        Hash ^= static_cast<unsigned char>(Byte);
+        Hash *= 1099511628211ull;
+    }
+    return ".~" + QByteArray::number(qulonglong(Hash), 16).rightJustified(16, '0') + '.';
+}
+
+// The rest of a temporary's name is random, so that nobody can take the names it will try first.
+QByteArray TemporaryName(const QByteArray& Prefix)
+{
+    std::uint64_t Random = 0;
+    if (getrandom(&Random, sizeof Random, GRND_NONBLOCK) != ssize_t(sizeof Random)) {
+        static std::atomic<std::uint64_t> Counter{0};
+        Random = (std::uint64_t(getpid()) << 32) ^ std::uint64_t(TClock::now().time_since_epoch().count()) ^
+                 (Counter++ * 0x9E3779B97F4A7C15ull);
+    }
+    return Prefix + QByteArray::number(qulonglong(Random), 16).rightJustified(16, '0');
+}
+
+// A writer holds its temporary locked as long as it lives: a temporary whose lock is free belongs
+// to a writer that was killed, and nobody will finish it.
+void RemoveAbandonedTemporaries(int Folder, const QByteArray& Prefix)
+{
+    const int Listing = ::openat(Folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* Entries = Listing < 0 ? nullptr : ::fdopendir(Listing);
+    if (!Entries) {
+        if (Listing >= 0)
+            ::close(Listing);
+        return;
+    }
+    while (const dirent* Entry = ::readdir(Entries)) {
+        if (std::strncmp(Entry->d_name, Prefix.constData(), size_t(Prefix.size())) != 0)
+            continue;
+        struct stat Opened{}, Named{};
+        TDescriptor Handle(OpenRegular(Folder, Entry->d_name, O_RDONLY, Opened, false));
+        if (Handle.Get() >= 0 && Lock(Handle.Get(), TShareMode::Exclusive) &&
+            ::fstatat(Folder, Entry->d_name, &Named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(Opened, Named))
+            ::unlinkat(Folder, Entry->d_name, 0);
+    }
+    ::closedir(Entries);
+}
+
+// The permissions a file created anew gets, as the process's mask leaves them. The mask is read,
+// never set: setting it would change it for every thread of the program for a moment.
+mode_t NewFileMode()
+{
+    TDescriptor Status(::open("/proc/self/status", O_RDONLY | O_CLOEXEC));
+    QByteArray Text(4096, '\0');
+    const ssize_t Length = Status.Get() < 0 ? -1 : ::read(Status.Get(), Text.data(), size_t(Text.size()));
+    Text.truncate(Length < 0 ? 0 : Length);
+    const qsizetype At = Text.indexOf("\nUmask:");
+    bool Valid = false;
+    const uint Mask = At < 0 ? 0 : Text.mid(At + 7, Text.indexOf('\n', At + 1) - At - 7).trimmed().toUInt(&Valid, 8);
+    return Valid ? mode_t(0666 & ~Mask) : mode_t(0644);
+}
+
+// Only this user may open a temporary until it is complete; it gets the permissions it is meant to
+// have just before it takes the file's place.
+constexpr mode_t TemporaryMode = 0600;
+
+// The lock of a temporary made a moment ago is free but for someone who opened it meanwhile. Such a
+// temporary is left to that outsider, so that the write never waits on one; a named one may also
+// have been taken for abandoned and removed.
+bool ClaimTemporary(int Handle)
+{
+    struct stat Info{};
+    return Lock(Handle, TShareMode::Exclusive) && fstat(Handle, &Info) == 0 && Info.st_nlink > 0;
+}
+
+// An unnamed file in the folder; it is named only when complete, so a killed writer leaves nothing.
+int CreateUnnamedTemporary(int Folder)
+{
+    // The name is given through /proc, which needs no privilege.
+    static const bool Linkable = ::access("/proc/self/fd", X_OK) == 0;
+    if (!UnnamedTemporariesAllowed || !Linkable)
+        return -1;
+    TDescriptor Handle(::openat(Folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, TemporaryMode));
+    if (Handle.Get() >= 0 && !Lock(Handle.Get(), TShareMode::Exclusive)) {
+        errno = EAGAIN;
+        return -1;
+    }
+    return Handle.Release();
+}
+
+int CreateNamedTemporary(int Folder, const QByteArray& Prefix, QByteArray& Name)
+{
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        Name = TemporaryName(Prefix);
+        TDescriptor Handle(::openat(Folder, Name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, TemporaryMode));
+        if (Handle.Get() < 0) {
+            if (errno == EEXIST)
+                continue;
+            const int Error = errno;
+            Name.clear();
+            errno = Error;
+            return -1;
+        }
+        // Another writer may have taken it for abandoned before the lock was taken.
+        if (ClaimTemporary(Handle.Get()))
+            return Handle.Release();
+    }
+    Name.clear();
+    errno = EEXIST;
+    return -1;
+}
+
+// Extended attributes, the access control list among them, go with the content to the new file.
+// Those this process may not set (another user's, the system's) are left.
+void CopyAttributes(int From, int To)
+{
+    std::vector<char> Names(1024);
+    ssize_t Length;
+    while ((Length = flistxattr(From, Names.data(), Names.size())) < 0 && errno == ERANGE) {
+        const ssize_t Needed = flistxattr(From, nullptr, 0);
+        if (Needed <= 0)
+            return;
+        Names.resize(size_t(Needed));
+    }
+    if (Length <= 0)
+        return;
+    std::vector<char> Value(256);
+    for (const char* Name = Names.data(); Name < Names.data() + Length; Name += std::strlen(Name) + 1) {
+        ssize_t Size;
+        while ((Size = fgetxattr(From, Name, Value.data(), Value.size())) < 0 && errno == ERANGE) {
+            const ssize_t Needed = fgetxattr(From, Name, nullptr, 0);
+            if (Needed <= 0)
+                break;
+            Value.resize(size_t(Needed));
+        }
+        if (Size >= 0)
+            fsetxattr(To, Name, Value.data(), size_t(Size), 0);
+    }
+}
+
+// Gives the new file the old one's owner, where this process may, its permissions and its other
+// attributes.
+void TakeOverAttributes(int Handle, const struct stat& Old, int OldHandle)
+{
+    struct stat New{};
+    if (fstat(Handle, &New) != 0)
+        return;
+    mode_t Mode = Old.st_mode & 07777;
+    if ((New.st_uid != Old.st_uid || New.st_gid != Old.st_gid) && fchown(Handle, Old.st_uid, Old.st_gid) != 0) {
+        // Set-id bits are not handed to a file of another owner or group.
+        Mode &= 0777;
+        if (New.st_gid != Old.st_gid)
+            fchown(Handle, uid_t(-1), Old.st_gid);
+    }
+    fchmod(Handle, Mode);
+    if (OldHandle >= 0)
+        CopyAttributes(OldHandle, Handle);
+}
+
+bool LinkUnnamed(int Handle, int Folder, const QByteArray& Prefix, QByteArray& Name)
+{
+    const QByteArray Source = "/proc/self/fd/" + QByteArray::number(Handle);
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        Name = TemporaryName(Prefix);
+        if (::linkat(AT_FDCWD, Source.constData(), Folder, Name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    Name.clear();
+    return false;
+}
+
+void SyncFolder(int Folder)
+{
+    const int Handle = ::openat(Folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Handle >= 0) {
+        fsync(Handle);
+        ::close(Handle);
+    }
+}
+
+// Removes the named temporary unless it has become the real file.
+struct TTemporaryGuard {
+    int Folder;
+    QByteArray Name;
+    ~TTemporaryGuard()
+    {
+        if (!Name.isEmpty())
+            ::unlinkat(Folder, Name.constData(), 0);
+    }
+};
+
+} // namespace
+
+TFileStream TFileStream::Open(const QString& FileName, TFileAccess Access, TShareMode Share,
+                              std::chrono::milliseconds Wait)
+{
+    QByteArray Name;
+    if (!NativeName(FileName, Name))
+        RaiseOpenError(FileName);
+    const int Flags = Access == TFileAccess::Read ? O_RDONLY : O_RDWR;
+    const TClock::time_point Deadline = TClock::now() + Wait;
+    for (int Reopened = 0;; ++Reopened) {
+        struct stat Opened{};
+        TDescriptor Handle(OpenRegular(AT_FDCWD, Name.constData(), Flags, Opened));
+        if (Handle.Get() < 0)
+            break;
+        auto Pause = std::chrono::milliseconds(1);
+        bool Locked;
+        while (!(Locked = Lock(Handle.Get(), Share)) && errno == EWOULDBLOCK && TClock::now() < Deadline) {
+            std::this_thread::sleep_for(std::min<TClock::duration>(Pause, Deadline - TClock::now()));
+            Pause = std::min(Pause * 2, std::chrono::milliseconds(20));
+        }
+        if (!Locked)
+            break;
+        // A writer that replaces the file by a rename holds the old one until the new one is in its
+        // place: what was waited for is then under the name.
+        struct stat Named{};
+        const bool Replaced = ::stat(Name.constData(), &Named) != 0 || !SameFile(Opened, Named);
+        if (!Replaced || (Reopened >= 3 && TClock::now() >= Deadline))
+            return TFileStream(Handle.Release());
+    }
+    RaiseOpenError(FileName);
+}
+
+TFileStream::TFileStream(TFileStream&& Other) noexcept : FHandle(Other.FHandle)
+{
+    Other.FHandle = -1;
+}
+
+TFileStream::~TFileStream()
+{
+    if (FHandle >= 0)
+        ::close(FHandle);
+}
+
+std::int64_t TFileStream::Read(void* Buffer, std::int64_t Count)
+{
+    auto* Bytes = static_cast<char*>(Buffer);
+    std::int64_t Done = 0;
+    while (Done < Count) {
+        const ssize_t Got = ::read(FHandle, Bytes + Done, size_t(Count - Done));
+        if (Got < 0 && errno == EINTR)
+            continue;
+        if (Got <= 0)
+            break;
+        Done += Got;
+    }
+    return Done;
+}
+
+std::int64_t TFileStream::Write(const void* Buffer, std::int64_t Count)
+{
+    const auto* Bytes = static_cast<const char*>(Buffer);
+    std::int64_t Done = 0;
+    while (Done < Count) {
+        const ssize_t Put = ::write(FHandle, Bytes + Done, size_t(Count - Done));
+        if (Put < 0 && errno == EINTR)
+            continue;
+        if (Put <= 0)
+            break;
+        Done += Put;
+    }
+    return Done;
+}
+
+void TFileStream::Flush()
+{
+    if (fsync(FHandle) != 0)
+        RaiseWriteError();
+}
+
+void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable,
+                 const std::function<void(TFileStream&)>& ReadOld)
+{
+    QByteArray Path;
+    TPlace Target;
+    struct stat Old{};
+    bool Exists = false;
+    if (!NativeName(FileName, Path) || !Resolve(Path, Target, Old, Exists) || (Exists && !S_ISREG(Old.st_mode)))
+        RaiseCreateError(FileName);
+    const int Folder = Target.Folder.Get();
+    const char* const Name = Target.Name.constData();
+    // A file its owner made read-only is not replaced behind its back, as a write in place would be refused.
+    if (Exists && ::faccessat(Folder, Name, W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0)
+        RaiseCreateError(FileName);
+
+    // The old file is held for the whole write, as one created anew would be: others who open it
+    // meanwhile wait or fail. One this process may not read cannot be held, but can be replaced.
+    TDescriptor Held;
+    if (Exists) {
+        Held.Reset(OpenRegular(Folder, Name, O_RDONLY, Old, false));
+        if (Held.Get() < 0 ? errno != EACCES : !Lock(Held.Get(), TShareMode::Exclusive))
+            RaiseCreateError(FileName);
+        // A second descriptor of the same open file: closing it keeps the lock.
+        if (ReadOld && Held.Get() >= 0) {
+            const int Reading = fcntl(Held.Get(), F_DUPFD_CLOEXEC, 0);
+            if (Reading < 0)
+                RaiseCreateError(FileName);
+            TFileStream Old(Reading);
+            ReadOld(Old);
+        }
+    }
+
+    const QByteArray Prefix = TemporaryPrefix(Target.Name);
+    TTemporaryGuard Temporary{Folder, {}};
+    int Handle = -1;
+    // Another name of the same file would keep the old content after a rename.
+    if (!Exists || Old.st_nlink <= 1) {
+        RemoveAbandonedTemporaries(Folder, Prefix);
+        Handle = CreateUnnamedTemporary(Folder);
+        if (Handle < 0)
+            Handle = CreateNamedTemporary(Folder, Prefix, Temporary.Name);
+        if (Handle < 0 && !(Exists && (errno == EACCES || errno == EPERM)))
+            RaiseCreateError(FileName);
+    }
+
+    if (Handle < 0) {
+        // In place: the folder refuses a new file, or the file has other names. The lock moves from
+        // the reading descriptor to the writing one.
+        struct stat Current{};
+        TDescriptor Writing(OpenRegular(Folder, Name, O_WRONLY, Current, false));
+        Held.Reset();
+        if (Writing.Get() < 0 || !SameFile(Current, Old) || !Lock(Writing.Get(), TShareMode::Exclusive) ||
+            ftruncate(Writing.Get(), 0) != 0)
+            RaiseCreateError(FileName);
+        TFileStream Stream(Writing.Release());
+        Write(Stream);
+        if (Durable)
+            Stream.Flush();
+        return;
+    }
+
+    TFileStream Stream(Handle);
+    Write(Stream);
+    if (Exists)
+        TakeOverAttributes(Handle, Old, Held.Get());
+    else
+        fchmod(Handle, NewFileMode());
+    if (Durable)
+        Stream.Flush();
+    const bool Named = !Temporary.Name.isEmpty() || LinkUnnamed(Handle, Folder, Prefix, Temporary.Name);
+    if (!Named || ::renameat(Folder, Temporary.Name.constData(), Folder, Name) != 0)
+        RaiseCreateError(FileName);
+    Temporary.Name.clear();
+    if (Durable)
+        SyncFolder(Folder);
+}
+
+void SetUnnamedTemporariesAllowed(bool Allowed)
+{
+    UnnamedTemporariesAllowed = Allowed;
+}
