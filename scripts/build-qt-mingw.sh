@@ -34,13 +34,13 @@ fi
 
 toolchain="$(cd "$(dirname "$0")/.." && pwd)/cmake/mingw-w64.cmake"
 work="$cache/qt-$QT_VERSION-mingw-w64-build"
+# A build that was cut off (the session or the machine ended) goes on where it stopped.
+if [ ! -f "$work/.configured" ]; then
 rm -rf "$work" "$prefix"
 mkdir -p "$work"
 cd "$work"
 apt-get source -qq --download-only "qt6-base=$(dpkg-query -W -f='${Version}' qt6-base-dev)"
 dpkg-source -x qt6-base_*.dsc source >/dev/null
-
-
 cmake -S source -B build -G Ninja -Wno-dev \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" \
@@ -50,7 +50,10 @@ cmake -S source -B build -G Ninja -Wno-dev \
   -DINPUT_openssl=no -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
   -DFEATURE_system_freetype=OFF -DFEATURE_system_libpng=OFF -DFEATURE_system_jpeg=OFF \
   >"$work/configure.log"
-cmake --build build >"$work/build.log"
+touch "$work/.configured"
+fi
+cd "$work"
+cmake --build build >>"$work/build.log"
 cmake --install build >"$work/install.log"
 touch "$prefix/.complete"
 cd /
