@@ -1,6 +1,6 @@
 #include "framework/FileStream.h"
 
-#include "framework/FileStreamErrors.h"
+#include "framework/FileStreamSystem.h"
 
 #include <QFile>
 
@@ -390,34 +390,22 @@ TFileStream::~TFileStream()
         ::close(FHandle);
 }
 
-std::int64_t TFileStream::Read(void* Buffer, std::int64_t Count)
+std::int64_t ReadSome(TFileHandle Handle, void* Buffer, std::int64_t Count)
 {
-    auto* Bytes = static_cast<char*>(Buffer);
-    std::int64_t Done = 0;
-    while (Done < Count) {
-        const ssize_t Got = ::read(FHandle, Bytes + Done, size_t(Count - Done));
-        if (Got < 0 && errno == EINTR)
-            continue;
-        if (Got <= 0)
-            break;
-        Done += Got;
-    }
-    return Done;
+    ssize_t Got;
+    do
+        Got = ::read(Handle, Buffer, size_t(Count));
+    while (Got < 0 && errno == EINTR);
+    return Got < 0 ? 0 : Got;
 }
 
-std::int64_t TFileStream::Write(const void* Buffer, std::int64_t Count)
+std::int64_t WriteSome(TFileHandle Handle, const void* Buffer, std::int64_t Count)
 {
-    const auto* Bytes = static_cast<const char*>(Buffer);
-    std::int64_t Done = 0;
-    while (Done < Count) {
-        const ssize_t Put = ::write(FHandle, Bytes + Done, size_t(Count - Done));
-        if (Put < 0 && errno == EINTR)
-            continue;
-        if (Put <= 0)
-            break;
-        Done += Put;
-    }
-    return Done;
+    ssize_t Put;
+    do
+        Put = ::write(Handle, Buffer, size_t(Count));
+    while (Put < 0 && errno == EINTR);
+    return Put < 0 ? 0 : Put;
 }
 
 void TFileStream::Flush()

@@ -1,6 +1,6 @@
 #include "framework/FileStream.h"
 
-#include "framework/FileStreamErrors.h"
+#include "framework/FileStreamSystem.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -223,30 +223,16 @@ TFileStream::~TFileStream()
 // One call moves at most a DWORD's worth; a gigabyte a call keeps well clear of that.
 constexpr std::int64_t LargestTransfer = std::int64_t(1) << 30;
 
-std::int64_t TFileStream::Read(void* Buffer, std::int64_t Count)
+std::int64_t ReadSome(TFileHandle Handle, void* Buffer, std::int64_t Count)
 {
-    auto* Bytes = static_cast<char*>(Buffer);
-    std::int64_t Done = 0;
-    while (Done < Count) {
-        DWORD Got = 0;
-        if (!ReadFile(FHandle, Bytes + Done, DWORD(std::min(Count - Done, LargestTransfer)), &Got, nullptr) || Got == 0)
-            break;
-        Done += Got;
-    }
-    return Done;
+    DWORD Got = 0;
+    return ReadFile(Handle, Buffer, DWORD(std::min(Count, LargestTransfer)), &Got, nullptr) ? Got : 0;
 }
 
-std::int64_t TFileStream::Write(const void* Buffer, std::int64_t Count)
+std::int64_t WriteSome(TFileHandle Handle, const void* Buffer, std::int64_t Count)
 {
-    const auto* Bytes = static_cast<const char*>(Buffer);
-    std::int64_t Done = 0;
-    while (Done < Count) {
-        DWORD Put = 0;
-        if (!WriteFile(FHandle, Bytes + Done, DWORD(std::min(Count - Done, LargestTransfer)), &Put, nullptr) || Put == 0)
-            break;
-        Done += Put;
-    }
-    return Done;
+    DWORD Put = 0;
+    return WriteFile(Handle, Buffer, DWORD(std::min(Count, LargestTransfer)), &Put, nullptr) ? Put : 0;
 }
 
 void TFileStream::Flush()

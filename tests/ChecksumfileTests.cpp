@@ -3,6 +3,7 @@
 #include "scores/Checksumfile.h"
 
 #include "ChildProcess.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -88,19 +89,6 @@ void PutFile(const QString& Name, const TBytes& Bytes)
     QFile File(Name);
     ASSERT_TRUE(File.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(File.write(reinterpret_cast<const char*>(Bytes.data()), qint64(Bytes.size())), qint64(Bytes.size()));
-}
-
-// Runs Action and returns the exception of type E it raises; fails the test when it raises none.
-template <class E>
-QString MessageOf(const std::function<void()>& Action)
-{
-    try {
-        Action();
-    } catch (const E& Error) {
-        return Error.Message();
-    }
-    ADD_FAILURE() << "no exception was raised";
-    return {};
 }
 
 class ChecksumFile : public ::testing::Test {

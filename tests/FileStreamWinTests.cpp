@@ -4,6 +4,8 @@
 #include "framework/FileStream.h"
 #include "scores/Checksumfile.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -21,18 +23,6 @@
 namespace {
 
 using TBytes = std::vector<unsigned char>;
-
-template <class E>
-QString MessageOf(const std::function<void()>& Action)
-{
-    try {
-        Action();
-    } catch (const E& Error) {
-        return Error.Message();
-    }
-    ADD_FAILURE() << "no exception was raised";
-    return {};
-}
 
 std::wstring Wide(const QString& Name)
 {

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 
 // Collects what the exception display would show, instead of a modal box.
@@ -39,4 +41,17 @@ inline QString MessageOf(const std::function<void()>& Action)
         return E.Message();
     }
     return QString();
+}
+
+// The message of the exception of type E an action raises; fails the test when it raises none.
+template <class E>
+QString MessageOf(const std::function<void()>& Action)
+{
+    try {
+        Action();
+    } catch (const E& Error) {
+        return Error.Message();
+    }
+    ADD_FAILURE() << "no exception was raised";
+    return {};
 }
