@@ -10,11 +10,11 @@ constexpr int BufferSize = 1024;
 constexpr char16_t SCannotLoadResString[] = u"Cannot load resource string with ID = ";
 
 // Filled on the first call without a module and kept for the rest of the run.
-HMODULE ModuleCache = nullptr;
+TResourceModule ModuleCache = nullptr;
 
 } // namespace
 
-QString LoadResString(unsigned Id, HMODULE Module)
+QString LoadResString(unsigned Id, TResourceModule Module)
 {
     if (!Module) {
         if (!ModuleCache)

@@ -7,6 +7,7 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 
+#ifndef _WIN32
 #include <atomic>
 #include <cerrno>
 
@@ -30,11 +31,13 @@ extern "C" void OnEndingSignal(int Signal)
 }
 
 } // namespace
+#endif
 
 TSessionEnd::TSessionEnd(TForm* MainWindow) : FMainWindow(MainWindow)
 {
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TSessionEnd::CommitData, Qt::DirectConnection);
 
+#ifndef _WIN32
     int Ends[2];
     if (pipe2(Ends, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
@@ -54,8 +57,10 @@ TSessionEnd::TSessionEnd(TForm* MainWindow) : FMainWindow(MainWindow)
             sigaction(EndingSignals[I], &Action, nullptr);
     }
     FSignalsHeld = true;
+#endif
 }
 
+#ifndef _WIN32
 TSessionEnd::~TSessionEnd()
 {
     RestoreSignals();
@@ -85,6 +90,9 @@ void TSessionEnd::Terminate()
     RestoreSignals();
     QCoreApplication::exit(0);
 }
+#else
+TSessionEnd::~TSessionEnd() = default;
+#endif
 
 void TSessionEnd::CommitData(QSessionManager& Manager)
 {

@@ -2,7 +2,9 @@
 
 #include <QObject>
 
+#ifndef _WIN32
 #include <csignal>
+#endif
 
 class QSessionManager;
 class QSocketNotifier;
@@ -13,7 +15,8 @@ class TForm;
 // and SIGINT end the message loop, every modal loop inside it first, so that what a modal window
 // does on closing (a name entry storing the name) is done; Finish then closes the main window.
 // The signals reach the GUI thread through a pipe: their handler only writes a byte to it.
-// One at a time; it belongs to the program, which owns the signals' handling.
+// One at a time; it belongs to the program, which owns the signals' handling. Windows ends a window
+// program through the session only.
 class TSessionEnd : public QObject {
 public:
     explicit TSessionEnd(TForm* MainWindow);
@@ -24,13 +27,16 @@ public:
     void Finish();
 
 private:
-    void Terminate();
     void CommitData(QSessionManager& Manager);
-    void RestoreSignals();
 
     TForm* FMainWindow;
+#ifndef _WIN32
+    void Terminate();
+    void RestoreSignals();
+
     int FReadEnd = -1;
     QSocketNotifier* FNotifier = nullptr;
     bool FSignalsHeld = false;
     struct sigaction FPrevious[3]{};
+#endif
 };

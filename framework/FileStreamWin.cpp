@@ -175,6 +175,17 @@ HANDLE CreateTemporary(const std::wstring& Folder, const std::wstring& Prefix, s
     return INVALID_HANDLE_VALUE;
 }
 
+bool KeepAttributes(HANDLE Temporary, const BY_HANDLE_FILE_INFORMATION& Old)
+{
+    constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO Basic{};
+    Basic.CreationTime.LowPart = Old.ftCreationTime.dwLowDateTime;
+    Basic.CreationTime.HighPart = LONG(Old.ftCreationTime.dwHighDateTime);
+    Basic.FileAttributes = (Old.dwFileAttributes & Kept) ? (Old.dwFileAttributes & Kept) : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(Temporary, FileBasicInfo, &Basic, sizeof Basic);
+}
+
 // Removes the temporary unless it has become the real file.
 struct TTemporaryGuard {
     std::wstring Name;
@@ -254,8 +265,13 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
     const bool Exists = Held.Valid();
     BY_HANDLE_FILE_INFORMATION Old{};
     if (Exists) {
-        if (!GetFileInformationByHandle(Held.Get(), &Old) || !FinalName(Held.Get(), Target))
+        if (!GetFileInformationByHandle(Held.Get(), &Old))
             RaiseCreateError(FileName);
+        // Where the system cannot say (Wine, for names beyond 260 characters), the name given is
+        // the file's: links are rare on Windows.
+        std::wstring Final;
+        if (FinalName(Held.Get(), Final))
+            Target = Final;
         // A read-only file cannot be created anew.
         if (Old.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
             RaiseCreateError(FileName);
@@ -305,6 +321,10 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
         Write(Stream);
         if (Durable)
             Stream.Flush();
+        // The replaced file's attributes and creation time go with its name. The system's
+        // replacement keeps them too, but not every implementation of it does.
+        if (Exists && !KeepAttributes(Stream.Handle(), Old))
+            RaiseCreateError(FileName);
         // Complete: the file now outlives the handle.
         if (!SetDeleteOnClose(Stream.Handle(), false))
             RaiseCreateError(FileName);

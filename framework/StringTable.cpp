@@ -30,7 +30,7 @@ TStringTable LoadEmbeddedTables()
     return Table;
 }
 
-HMODULE LoadedResourceModule = nullptr;
+TResourceModule LoadedResourceModule = nullptr;
 
 } // namespace
 
@@ -63,7 +63,7 @@ void TStringTable::Merge(const TStringTable& Other)
         FStrings.insert(It.key(), It.value());
 }
 
-HMODULE FindResourceHInstance()
+TResourceModule FindResourceHInstance()
 {
     if (LoadedResourceModule)
         return LoadedResourceModule;
@@ -71,12 +71,12 @@ HMODULE FindResourceHInstance()
     return &Executable;
 }
 
-void SetResourceHInstance(HMODULE Module)
+void SetResourceHInstance(TResourceModule Module)
 {
     LoadedResourceModule = Module;
 }
 
-int LoadString(HMODULE Module, unsigned Id, QChar* Buffer, int BufferMax)
+int LoadString(TResourceModule Module, unsigned Id, QChar* Buffer, int BufferMax)
 {
     if (!Module || !Buffer || BufferMax <= 0)
         return 0;

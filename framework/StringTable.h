@@ -20,18 +20,19 @@ private:
     QHash<unsigned, QString> FStrings;
 };
 
-// A module handle: the string table of a loaded module.
-using HMODULE = const TStringTable*;
+// A module handle: the string table of a loaded module (a name of its own, since Windows has an
+// HMODULE of its own, which Qt declares there).
+using TResourceModule = const TStringTable*;
 
 // The module holding the running executable's resources: every table embedded under
 // ":/stringtables/", or a language module loaded in its place.
-HMODULE FindResourceHInstance();
+TResourceModule FindResourceHInstance();
 // Loads a language module in place of the executable's resources (null restores them).
-void SetResourceHInstance(HMODULE Module);
+void SetResourceHInstance(TResourceModule Module);
 
 // Copies string Id of Module into Buffer, cut to BufferMax - 1 characters and terminated;
 // returns the number of characters copied, 0 when the string is missing or empty.
-int LoadString(HMODULE Module, unsigned Id, QChar* Buffer, int BufferMax);
+int LoadString(TResourceModule Module, unsigned Id, QChar* Buffer, int BufferMax);
 
 // The framework's own texts, held in the executable's resources next to the program's.
 enum TFrameworkString : unsigned {

@@ -25,8 +25,8 @@ static_assert(ChunkSize % WordSize == 0);
 constexpr std::size_t Lanes = 32;
 
 // The sums are compiled twice on x86-64, for the vector unit every processor has and for the
-// wider one most have; the loader picks one.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+// wider one most have; the loader picks one. Windows' loader cannot pick: there it is the first.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__) && !defined(_WIN32)
 #define ZQ_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define ZQ_VECTOR_CLONES
