@@ -328,8 +328,9 @@ TEST(Actions, UpdateRulesRunWhenTheApplicationGoesIdle)
 {
     TActionForm Form;
     Form.Allowed = false;
+    // A loop that has to wait: some dispatchers (Windows') run a due timer without going idle first.
     QEventLoop Loop;
-    QTimer::singleShot(0, &Loop, &QEventLoop::quit);
+    QTimer::singleShot(20, &Loop, &QEventLoop::quit);
     Loop.exec();
     EXPECT_GE(Form.Updates, 1);
     EXPECT_FALSE(Form.Action->isEnabled());

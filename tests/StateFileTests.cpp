@@ -1,4 +1,3 @@
-#include "ChildProcess.h"
 #include "GameFixture.h"
 
 #include "framework/Exceptions.h"
@@ -6,17 +5,23 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <functional>
 #include <future>
 #include <random>
+#ifndef _WIN32
+#include "ChildProcess.h"
+
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -56,6 +61,7 @@ QByteArray CountingBytes(int Size)
     return Result;
 }
 
+#ifndef _WIN32
 // Lets writes fail past a file size, as a full disk would, until it goes out of scope.
 class TFullDisk {
 public:
@@ -77,6 +83,7 @@ private:
     rlimit FOld{};
     void (*FOldHandler)(int);
 };
+#endif
 
 class StateFile : public GameTest {
 protected:
@@ -100,14 +107,34 @@ protected:
 
 TEST(StateFileName, TheExtensionOfTheExecutableBecomesDat)
 {
-    EXPECT_EQ(StateFileNameFor("/opt/games/Zorvik.exe"), "/opt/games/Zorvik.dat");
-    EXPECT_EQ(StateFileNameFor("/opt/games/Zorvik"), "/opt/games/Zorvik.dat");
-    EXPECT_EQ(StateFileNameFor("/opt/my.games/Zorvik"), "/opt/my.games/Zorvik.dat");
-    EXPECT_EQ(StateFileNameFor("/opt/games/Zorvik.v2.bin"), "/opt/games/Zorvik.v2.dat");
+    // "/" on Linux, the current drive on Windows.
+    const QString Root = QDir::rootPath();
+    EXPECT_EQ(StateFileNameFor(Root + "opt/games/Zorvik.exe"), Root + "opt/games/Zorvik.dat");
+    EXPECT_EQ(StateFileNameFor(Root + "opt/games/Zorvik"), Root + "opt/games/Zorvik.dat");
+    EXPECT_EQ(StateFileNameFor(Root + "opt/my.games/Zorvik"), Root + "opt/my.games/Zorvik.dat");
+    EXPECT_EQ(StateFileNameFor(Root + "opt/games/Zorvik.v2.bin"), Root + "opt/games/Zorvik.v2.dat");
     SetStateFileName(QString());
-    EXPECT_EQ(StateFileName(), QCoreApplication::applicationFilePath() + ".dat");
+    EXPECT_EQ(StateFileName(), QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + "/zorvik_tests.dat");
 }
 
+#ifdef _WIN32
+// Beside the executable where the player may create it, and otherwise in %APPDATA%\<program>, the
+// folder of the player's own that Windows keeps for a program's data.
+TEST(StateFileName, BesideTheExecutableWhenTheFileIsThereOrMayBeCreatedElseInTheApplicationDataFolder)
+{
+    QTemporaryDir Folder;
+    ASSERT_TRUE(Folder.isValid());
+    const QString Executable = Folder.filePath("Zorvik.exe");
+    const QString InData = QDir::fromNativeSeparators(qEnvironmentVariable("APPDATA")) + "/" +
+                           QCoreApplication::applicationName() + "/Zorvik.dat";
+    EXPECT_EQ(ChooseStateFileName(Executable), Folder.filePath("Zorvik.dat"));
+    EXPECT_EQ(ChooseStateFileName(Executable, true), InData);
+    // A folder where nothing can be created, as Program Files is for a player who is no administrator.
+    EXPECT_EQ(ChooseStateFileName(Folder.filePath("missing/Zorvik.exe")), InData);
+    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList())
+        << "the probe leaves nothing behind";
+}
+#else
 // True when Check holds for a user who may not create files in folders that are not theirs.
 bool AsPlainUser(const std::function<bool()>& Check)
 {
@@ -146,6 +173,7 @@ TEST(StateFileName, BesideTheExecutableWhenTheFileIsThereOrMayBeCreatedElseInThe
     EXPECT_EQ(QDir(Folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"Zorvik.dat"})
         << "the probe leaves nothing behind";
 }
+#endif
 
 TEST_F(StateFile, WithoutAFileTheWindowOpensAtTheCornerWithAnEmptyTable)
 {
@@ -236,6 +264,7 @@ TEST_F(StateFile, AFileThatCannotBeCreatedKeepsTheWindowOpen)
     EXPECT_EQ(ReadAll(StatePath()).size(), 520);
 }
 
+#ifndef _WIN32
 // The state is read where the file is, also when the player may not write it; the close then
 // says that the file cannot be created and the window stays, beside the executable as in the
 // data folder, where an installed game keeps it.
@@ -300,6 +329,8 @@ TEST_F(StateFile, AFailedWriteLeavesThePreviousFileIntact)
     EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files), QStringList{"Zorvik.dat"});
     EXPECT_TRUE(Form->close());
 }
+
+#endif
 
 TEST_F(StateFile, AFileHeldByAnotherOpenIsNeitherReadNorReplaced)
 {
@@ -392,6 +423,7 @@ TEST_F(StateFile, AnyBytesLoadAndShowWithoutHarm)
 }
 
 // A FIFO would block the start and the close for ever; the alarm turns a hang into a failure.
+#ifndef _WIN32
 TEST_F(StateFile, APipeInThePlaceOfTheFileIsAnEmptyBlockAndIsNotReplaced)
 {
     alarm(60);
@@ -494,3 +526,4 @@ TEST_F(StateFile, AStateFileLinkPlantedByAnotherUserInASharedFolderIsNotFollowed
     }
     EXPECT_EQ(ReadAll(Victim), CountingBytes(16));
 }
+#endif

@@ -12,13 +12,15 @@ using TTestApplication = TApplication;
 
 #include <QLocale>
 
-#include <cstdlib>
-
 int main(int Argc, char** Argv)
 {
     // Test discovery runs this binary outside ctest, where the environment of the tests is not set.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("QT_SCALE_FACTOR", "1", 1);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_SCALE_FACTOR", "1");
+    // Wine hands no QT_ variable to a program: the fonts the tests draw with come under another name.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR") && !qEnvironmentVariableIsEmpty("ZORVIK_TEST_FONTDIR"))
+        qputenv("QT_QPA_FONTDIR", qgetenv("ZORVIK_TEST_FONTDIR"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ::testing::InitGoogleTest(&Argc, Argv);
     TTestApplication Application(Argc, Argv);

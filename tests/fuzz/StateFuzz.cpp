@@ -25,7 +25,8 @@ namespace {
 struct TSetup {
     TSetup()
     {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         static int Argc = 1;
         static char Name[] = "state_fuzz";
         static char* Argv[] = {Name, nullptr};

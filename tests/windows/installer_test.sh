@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The Windows installer as a player meets it, under Wine in a Wine prefix of its own: installed
+# silently, the game started from where it went, its window 405 x 432 inside, F2 starting a game and
+# Esc pausing it, closed through the window manager with the state saved (520 bytes), and removed
+# by the uninstaller, which leaves the state file. Skips (77) where there is no Xvfb.
+set -u
+build=$1
+source_dir=$2
+for tool in Xvfb xdotool xwininfo openbox wmctrl wine makensis zip; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+game=""; wm=""; xvfb=""
+cleanup() {
+  [ -n "$game" ] && kill "$game" 2>/dev/null
+  WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null
+  kill $wm $xvfb 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- $log"; tail -20 "$log"; }; done; exit 1; }
+
+"$source_dir/packaging/windows/package.sh" "$build" "$work/dist" >"$work/package.log" 2>&1 || fail "packaging"
+installer=$(ls "$work"/dist/Zorvik-*-setup.exe)
+
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+wineboot -i >"$work/wineboot.log" 2>&1 && wineserver -w || fail "the Wine prefix was not made"
+wine "$installer" /S >"$work/install.log" 2>&1 || fail "the installer failed"
+wineserver -w
+folder="$WINEPREFIX/drive_c/Program Files/Zorvik"
+for file in Zorvik.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
+            libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll readme_en.htm LICENSE.txt Uninstall.exe; do
+  [ -f "$folder/$file" ] || fail "not installed: $file"
+done
+[ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zorvik.lnk" ] || fail "no Start-menu entry"
+
+source "$source_dir/tests/xvfb.sh"
+start_xvfb "$work" || { echo "skipped: Xvfb did not start"; exit 77; }
+export DISPLAY=$display
+unset QT_QPA_PLATFORM
+openbox --sm-disable >"$work/wm.log" 2>&1 &
+wm=$!
+(cd "$folder" && exec wine ./Zorvik.exe) >"$work/game.log" 2>&1 &
+game=$!
+
+window=""
+for _ in $(seq 600); do
+  window=$(xdotool search --onlyvisible --name '^Zorvik$' 2>/dev/null | head -n1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || fail "no window titled Zorvik"
+size=$(xwininfo -id "$window" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
+echo "window $window, client area $size"
+[ "$size" = "405x432" ] || fail "client area is $size, not 405x432"
+
+# Keys go to the window that has the focus, as a player's would.
+title_becomes() {
+  for _ in $(seq 100); do
+    [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key --window "$window" F2
+sleep 0.5
+xdotool key --window "$window" Escape
+title_becomes "Zorvik - paused. Press F2 to continue" ||
+  fail "F2 then Esc did not pause a game: the title is '$(xdotool getwindowname "$window")'"
+echo "F2 started a game and Esc paused it"
+
+wmctrl -i -c "$window"
+for _ in $(seq 300); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
+kill -0 $game 2>/dev/null && fail "the game did not close"
+wait $game
+code=$?
+[ $code -eq 0 ] || fail "exit code $code"
+game=""
+size=$(stat -c %s "$folder/Zorvik.dat" 2>/dev/null)
+[ "$size" = 520 ] || fail "Zorvik.dat holds '${size:-nothing}', not 520 bytes"
+echo "closed with exit code 0; Zorvik.dat holds 520 bytes"
+
+wine "$folder/Uninstall.exe" /S >"$work/uninstall.log" 2>&1
+# The uninstaller copies itself away and runs from there: wait for it.
+wineserver -w
+left=$(cd "$folder" 2>/dev/null && find . -type f | sort | tr '\n' ' ')
+[ "$left" = "./Zorvik.dat " ] || fail "after uninstalling, the folder holds: ${left:-nothing}"
+[ -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zorvik.lnk" ] && fail "the Start-menu entry stays"
+echo "uninstalled; the state file stays"
