@@ -1,12 +1,13 @@
 ; The Windows installer: the game under Program Files, a Start-menu entry, and an uninstaller that
 ; Windows lists under installed programs. makensis is given STAGE (the folder that holds exactly what
-; the game needs), REMOVE (a file of Delete and RMDir lines for what STAGE holds), VERSION and OUTFILE.
+; the game needs), REMOVE (a file of Delete and RMDir lines for what STAGE holds), ICON, VERSION and
+; OUTFILE. A 64-bit installer, as the game is: it runs on 64-bit Windows only.
+Target amd64-unicode
 Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !define APP "Zorvik"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"
@@ -16,8 +17,8 @@ OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${APP}"
 InstallDirRegKey HKLM "Software\${APP}" "InstallDir"
 
-!define MUI_ICON "${STAGE}\Zorvik.ico"
-!define MUI_UNICON "${STAGE}\Zorvik.ico"
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -26,10 +27,6 @@ InstallDirRegKey HKLM "Software\${APP}" "InstallDir"
 !insertmacro MUI_LANGUAGE "English"
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "${APP} needs 64-bit Windows."
-    Abort
-  ${EndIf}
   SetRegView 64
 FunctionEnd
 

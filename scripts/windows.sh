@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Zorvik for 64-bit Windows, cross-built here: builds Qt for Windows once per machine (into a cache
+# outside the repository), builds the game and the library in build-windows, runs the whole suite
+# under Wine, and writes the installer and the zips into dist/. --no-tests leaves the suite out.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+run_tests=yes
+[ "${1:-}" = --no-tests ] && run_tests=no
+
+scripts/deps.sh
+packages=(wine wine64 nsis icoutils zip)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+qt=$(scripts/build-qt-mingw.sh | tail -n1)
+if [ ! -f build-windows/build.ninja ]; then
+  cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
+    -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr
+fi
+cmake --build build-windows
+if [ $run_tests = yes ]; then
+  (cd build-windows && ctest --output-on-failure -j2)
+fi
+packaging/windows/package.sh build-windows dist
