@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# The Windows installer as a player meets it, under Wine in a Wine prefix of its own: installed
-# silently, the game started from where it went, its window 405 x 432 inside, F2 starting a game and
-# Esc pausing it, closed through the window manager with the state saved (520 bytes), and removed
-# by the uninstaller, which leaves the state file. Skips (77) where there is no Xvfb.
+# The Windows packages of a build, under Wine in a Wine prefix of their own. The installer as a
+# player meets it: installed silently, the game started from where it went, its window 405 x 432
+# inside, F2 starting a game and Esc pausing it, closed through the window manager with the state
+# saved (520 bytes), and removed by the uninstaller, which leaves the state file. The portable zip
+# holds what the installer installs. The library's zip serves a program built against it alone.
+# Skips (77) where there is no Xvfb.
+# Arguments: the build folder, the source folder, Qt's prefix, the folders of the compiler's runtime.
 set -u
 build=$1
 source_dir=$2
-for tool in Xvfb xdotool xwininfo openbox wmctrl wine makensis zip; do
+qt=$3
+shift 3
+runtime_dirs=("$@")
+for tool in Xvfb xdotool xwininfo openbox wmctrl wine makensis zip unzip wrestool; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
@@ -34,6 +40,43 @@ for file in Zorvik.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.
   [ -f "$folder/$file" ] || fail "not installed: $file"
 done
 [ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zorvik.lnk" ] || fail "no Start-menu entry"
+installed=$(cd "$folder" && find . -type f ! -name Uninstall.exe | sort)
+
+# The executable carries its icon in every size and its version.
+resources=$(wrestool -l "$folder/Zorvik.exe")
+wrestool -x -t 14 "$folder/Zorvik.exe" -o "$work/Zorvik.ico" || fail "no icon"
+icons=$(icotool -l "$work/Zorvik.ico" | grep -o -- '--width=[0-9]*' | tr '\n' ' ')
+[ "$icons" = "--width=16 --width=24 --width=32 --width=48 --width=64 --width=128 --width=256 " ] ||
+  fail "the icon sizes are: $icons"
+grep -q -- '--type=16 ' <<<"$resources" || fail "no version information"
+
+# The portable zip holds what the installer installed, in a folder of its own.
+unzip -q "$work"/dist/Zorvik-*-win64.zip -d "$work/portable"
+[ "$(cd "$work/portable/Zorvik" && find . -type f | sort)" = "$installed" ] || fail "the zip holds other files than the installer"
+
+# A program of one's own against the library's zip alone, with Qt: the reference's example and the
+# outside program that has names of its own.
+unzip -q "$work"/dist/zq-*-win64.zip -d "$work/library"
+zq=$(echo "$work"/library/zq-*)
+for file in bin/zq.dll lib/libzq.dll.a include/zq/ZQDataGrid.h include/zq/framework/Grids.h lib/cmake/ZQ/ZQConfig.cmake; do
+  [ -f "$zq/$file" ] || fail "the library's zip lacks $file"
+done
+winepath="Z:$zq/bin;Z:$qt/bin"
+for dir in "${runtime_dirs[@]}"; do winepath="$winepath;Z:$dir"; done
+for program in docs/example tests/install/outside; do
+  name=$(basename "$program")
+  cmake -S "$source_dir/$program" -B "$work/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$zq;$qt" -DQT_HOST_PATH=/usr \
+    >"$work/$name-configure.log" 2>&1 || fail "$program: configuring against the zip"
+  cmake --build "$work/$name" >"$work/$name-build.log" 2>&1 || fail "$program: building against the zip"
+done
+WINEPATH=$winepath wine "$work/example/zq_example.exe" -platform offscreen --quit >"$work/example.log" 2>&1 ||
+  fail "the example program did not start and end"
+WINEPATH=$winepath wine "$work/outside/outside.exe" -platform offscreen >"$work/outside.log" 2>&1 ||
+  fail "the outside program failed"
+# Until they have all ended, Wine keeps the display it started them with, which had no windows.
+wineserver -w
+echo "the zips hold the game and the library; programs built against the library run"
 
 source "$source_dir/tests/xvfb.sh"
 start_xvfb "$work" || { echo "skipped: Xvfb did not start"; exit 77; }
