@@ -7,20 +7,8 @@ cd "$(dirname "$0")/.."
 run_tests=yes
 [ "${1:-}" = --no-tests ] && run_tests=no
 
-scripts/deps.sh
-packages=(wine wine64 nsis icoutils zip)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# Wine runs what is built, NSIS makes the installer, icoutils the icon.
+scripts/deps.sh wine wine64 nsis icoutils zip unzip
 
 qt=$(scripts/build-qt-mingw.sh | tail -n1)
 if [ ! -f build-windows/build.ninja ]; then
