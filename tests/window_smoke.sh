@@ -18,12 +18,7 @@ cd "$(dirname "$exe")"
 "$exe" >"$work/game.log" 2>&1 &
 game=$!
 
-window=""
-for _ in $(seq 300); do
-  window=$(xdotool search --onlyvisible --name '^Zorvik$' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
+find_window '^Zorvik$' 30
 [ -n "$window" ] || { echo "FAIL: no window titled Zorvik"; cat "$work/game.log"; exit 1; }
 
 # The close goes through a window manager. A loaded machine can be slow to start one: start it

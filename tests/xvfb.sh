@@ -9,3 +9,15 @@ start_xvfb() {
   [ -s "$1/display" ] || return 1
   display=:$(cat "$1/display")
 }
+
+# find_window TITLE SECONDS sets window to the first visible window titled TITLE (a regular
+# expression), waiting up to SECONDS for it; fails when none comes.
+find_window() {
+  window=""
+  for _ in $(seq $(($2 * 10))); do
+    window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    [ -n "$window" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}

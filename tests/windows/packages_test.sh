@@ -87,12 +87,7 @@ wm=$!
 (cd "$folder" && exec wine ./Zorvik.exe) >"$work/game.log" 2>&1 &
 game=$!
 
-window=""
-for _ in $(seq 600); do
-  window=$(xdotool search --onlyvisible --name '^Zorvik$' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
+find_window '^Zorvik$' 60
 [ -n "$window" ] || fail "no window titled Zorvik"
 size=$(xwininfo -id "$window" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
 echo "window $window, client area $size"
