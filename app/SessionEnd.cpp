@@ -7,6 +7,9 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 
+#include <cstdio>
+#include <exception>
+
 #ifndef _WIN32
 #include <atomic>
 #include <cerrno>
@@ -86,28 +89,40 @@ void TSessionEnd::Terminate()
     char Bytes[16];
     while (::read(FReadEnd, Bytes, sizeof Bytes) > 0) {
     }
-    // A second signal while the state is saved ends the program as it would have without us.
-    RestoreSignals();
+    // The handlers stay until the save is over: a second signal only adds a byte to the pipe.
     QCoreApplication::exit(0);
 }
 #else
 TSessionEnd::~TSessionEnd() = default;
 #endif
 
-void TSessionEnd::CommitData(QSessionManager& Manager)
+bool TSessionEnd::SaveQuietly()
 {
     try {
         FMainWindow->QueryClose();
+        return true;
+    } catch (const std::exception& Error) {
+        const QString Text = ExceptionDisplayText(QString::fromUtf8(Error.what()));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(Text));
     } catch (...) {
-        if (Manager.allowsErrorInteraction()) {
-            HandleException();
-            Manager.release();
-        }
+        std::fprintf(stderr, "%s: the state could not be saved\n", qPrintable(QCoreApplication::applicationName()));
     }
+    std::fflush(stderr);
+    return false;
 }
 
-void TSessionEnd::Finish()
+void TSessionEnd::CommitData(QSessionManager&)
 {
-    if (FMainWindow->isVisible())
-        FMainWindow->close();
+    // The window stays, so its close tries again should the session go on.
+    SaveQuietly();
+}
+
+int TSessionEnd::Finish()
+{
+    // A window the player closed has saved, or shown why not, in its close.
+    if (!FMainWindow->isVisible())
+        return 0;
+    const bool Saved = SaveQuietly();
+    FMainWindow->hide();
+    return Saved ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 
 int main(int Argc, char** Argv)
 {
+    int Status = 0;
     try {
         TApplication Application(Argc, Argv);
         // Started through another name (the lower-case link), the program keeps its own: the
@@ -19,7 +20,7 @@ int main(int Argc, char** Argv)
             TSessionEnd SessionEnd(ZorvikForm);
             ZorvikForm->show();
             Application.exec();
-            SessionEnd.Finish();
+            Status = SessionEnd.Finish();
         } catch (...) {
             HandleException();
         }
@@ -27,5 +28,5 @@ int main(int Argc, char** Argv)
     } catch (...) {
         // Without an application object there is no way to show anything.
     }
-    return 0;
+    return Status;
 }

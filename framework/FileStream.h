@@ -46,8 +46,8 @@ public:
 
 private:
     explicit TFileStream(TFileHandle Handle) : FHandle(Handle) {}
-    friend void ReplaceFile(const QString&, const std::function<void(TFileStream&)>&, bool,
-                            const std::function<void(TFileStream&)>&);
+    // The systems' implementations make streams of the handles they open.
+    friend struct TFileStreamAccess;
 
     TFileHandle FHandle;
 };
@@ -64,9 +64,13 @@ private:
 // not be written, has a name the system cannot represent, or is held by another open, and the write
 // errors of TFileStream. ReadOld, when given, reads the old file, held as it is, before anything
 // is written, so that what it holds can go into the new content without another writer coming in
-// between; it is not called when there is no old file or this process may not read it.
+// between; it is not called when there is no old file or this process may not read it. While
+// another open holds the file, the replacement waits for it up to Wait; when that writer has put a
+// new file under the name meanwhile, the new one is held and read instead (ReadOld and Write may
+// therefore run more than once), and so is a file that another writer created where there was none.
 void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable = true,
-                 const std::function<void(TFileStream&)>& ReadOld = {});
+                 const std::function<void(TFileStream&)>& ReadOld = {},
+                 std::chrono::milliseconds Wait = std::chrono::milliseconds(0));
 
 // Where the file system offers them, the new files have no name until they are complete. Tests
 // turn this off to try the named kind used elsewhere, which a later replacement cleans up after.

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <utility>
@@ -35,14 +36,27 @@ bool NativeName(const QString& FileName, QByteArray& Name)
     return !FileName.isEmpty() && !FileName.contains(QChar(0)) && QFile::decodeName(Name) == FileName;
 }
 
-bool Lock(int Handle, TShareMode Share, bool Wait = false)
+bool Lock(int Handle, TShareMode Share)
 {
-    const int Operation = (Share == TShareMode::Exclusive ? LOCK_EX : LOCK_SH) | (Wait ? 0 : LOCK_NB);
+    const int Operation = (Share == TShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
     int Result;
     do
         Result = flock(Handle, Operation);
     while (Result != 0 && errno == EINTR);
     return Result == 0;
+}
+
+// Tries the lock until Deadline. A holder ends its write in a moment, so the lock is asked for
+// again and again rather than waited for: a wait without a timeout could hang on a stuck holder.
+bool LockBefore(int Handle, TShareMode Share, TClock::time_point Deadline)
+{
+    auto Pause = std::chrono::milliseconds(1);
+    bool Locked;
+    while (!(Locked = Lock(Handle, Share)) && errno == EWOULDBLOCK && TClock::now() < Deadline) {
+        std::this_thread::sleep_for(std::min<TClock::duration>(Pause, Deadline - TClock::now()));
+        Pause = std::min(Pause * 2, std::chrono::milliseconds(20));
+    }
+    return Locked;
 }
 
 bool SameFile(const struct stat& A, const struct stat& B)
@@ -361,13 +375,7 @@ TFileStream TFileStream::Open(const QString& FileName, TFileAccess Access, TShar
         TDescriptor Handle(OpenRegular(AT_FDCWD, Name.constData(), Flags, Opened));
         if (Handle.Get() < 0)
             break;
-        auto Pause = std::chrono::milliseconds(1);
-        bool Locked;
-        while (!(Locked = Lock(Handle.Get(), Share)) && errno == EWOULDBLOCK && TClock::now() < Deadline) {
-            std::this_thread::sleep_for(std::min<TClock::duration>(Pause, Deadline - TClock::now()));
-            Pause = std::min(Pause * 2, std::chrono::milliseconds(20));
-        }
-        if (!Locked)
+        if (!LockBefore(Handle.Get(), Share, Deadline))
             break;
         // A writer that replaces the file by a rename holds the old one until the new one is in its
         // place: what was waited for is then under the name.
@@ -414,14 +422,34 @@ void TFileStream::Flush()
         RaiseWriteError();
 }
 
-void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable,
-                 const std::function<void(TFileStream&)>& ReadOld)
+namespace {
+
+// What one attempt at a replacement came to: done, or to be made again because another writer put
+// a new file under the name meanwhile, which is the one to read and replace.
+enum class TAttempt { Done, Again };
+
+// Moves a complete temporary to the name: 0, or the error. Where there was no file, one that
+// appeared meanwhile is another writer's and is not replaced unread (EEXIST).
+int MoveIntoPlace(int Folder, const QByteArray& Temporary, const char* Name, bool Exists)
 {
-    QByteArray Path;
+    if (!Exists) {
+        if (::renameat2(Folder, Temporary.constData(), Folder, Name, RENAME_NOREPLACE) == 0)
+            return 0;
+        // File systems without the flag take the plain rename.
+        if (errno != EINVAL && errno != ENOSYS)
+            return errno;
+    }
+    return ::renameat(Folder, Temporary.constData(), Folder, Name) == 0 ? 0 : errno;
+}
+
+TAttempt ReplaceOnce(const QString& FileName, const QByteArray& Path,
+                     const std::function<void(TFileStream&)>& Write, bool Durable,
+                     const std::function<void(TFileStream&)>& ReadOld, TClock::time_point Deadline)
+{
     TPlace Target;
     struct stat Old{};
     bool Exists = false;
-    if (!NativeName(FileName, Path) || !Resolve(Path, Target, Old, Exists) || (Exists && !S_ISREG(Old.st_mode)))
+    if (!Resolve(Path, Target, Old, Exists) || (Exists && !S_ISREG(Old.st_mode)))
         RaiseCreateError(FileName);
     const int Folder = Target.Folder.Get();
     const char* const Name = Target.Name.constData();
@@ -434,14 +462,27 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
     TDescriptor Held;
     if (Exists) {
         Held.Reset(OpenRegular(Folder, Name, O_RDONLY, Old, false));
-        if (Held.Get() < 0 ? errno != EACCES : !Lock(Held.Get(), TShareMode::Exclusive))
-            RaiseCreateError(FileName);
+        if (Held.Get() < 0) {
+            // Removed or replaced since it was looked at.
+            if (errno == ENOENT)
+                return TAttempt::Again;
+            if (errno != EACCES)
+                RaiseCreateError(FileName);
+        } else {
+            if (!LockBefore(Held.Get(), TShareMode::Exclusive, Deadline))
+                RaiseCreateError(FileName);
+            // The writer this one waited for replaced the file by a rename: what it held is no
+            // longer under the name, and merging against it would lose what that writer wrote.
+            struct stat Named{};
+            if (::fstatat(Folder, Name, &Named, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(Named, Old))
+                return TAttempt::Again;
+        }
         // A second descriptor of the same open file: closing it keeps the lock.
         if (ReadOld && Held.Get() >= 0) {
             const int Reading = fcntl(Held.Get(), F_DUPFD_CLOEXEC, 0);
             if (Reading < 0)
                 RaiseCreateError(FileName);
-            TFileStream Old(Reading);
+            TFileStream Old = TFileStreamAccess::Adopt(Reading);
             ReadOld(Old);
         }
     }
@@ -461,21 +502,26 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
 
     if (Handle < 0) {
         // In place: the folder refuses a new file, or the file has other names. The lock moves from
-        // the reading descriptor to the writing one.
+        // the reading descriptor to the writing one; should another writer come in between, its
+        // content is the one to read.
         struct stat Current{};
         TDescriptor Writing(OpenRegular(Folder, Name, O_WRONLY, Current, false));
         Held.Reset();
-        if (Writing.Get() < 0 || !SameFile(Current, Old) || !Lock(Writing.Get(), TShareMode::Exclusive) ||
-            ftruncate(Writing.Get(), 0) != 0)
+        if (Writing.Get() < 0 || !SameFile(Current, Old) || !LockBefore(Writing.Get(), TShareMode::Exclusive, Deadline))
             RaiseCreateError(FileName);
-        TFileStream Stream(Writing.Release());
+        if (fstat(Writing.Get(), &Current) != 0 || Current.st_size != Old.st_size ||
+            Current.st_mtim.tv_sec != Old.st_mtim.tv_sec || Current.st_mtim.tv_nsec != Old.st_mtim.tv_nsec)
+            return TAttempt::Again;
+        if (ftruncate(Writing.Get(), 0) != 0)
+            RaiseCreateError(FileName);
+        TFileStream Stream = TFileStreamAccess::Adopt(Writing.Release());
         Write(Stream);
         if (Durable)
             Stream.Flush();
-        return;
+        return TAttempt::Done;
     }
 
-    TFileStream Stream(Handle);
+    TFileStream Stream = TFileStreamAccess::Adopt(Handle);
     Write(Stream);
     if (Exists)
         TakeOverAttributes(Handle, Old, Held.Get());
@@ -483,12 +529,35 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
         fchmod(Handle, NewFileMode());
     if (Durable)
         Stream.Flush();
-    const bool Named = !Temporary.Name.isEmpty() || LinkUnnamed(Handle, Folder, Prefix, Temporary.Name);
-    if (!Named || ::renameat(Folder, Temporary.Name.constData(), Folder, Name) != 0)
+    if (Temporary.Name.isEmpty() && !LinkUnnamed(Handle, Folder, Prefix, Temporary.Name))
+        RaiseCreateError(FileName);
+    const int Error = MoveIntoPlace(Folder, Temporary.Name, Name, Exists);
+    if (Error == EEXIST)
+        return TAttempt::Again;
+    if (Error != 0)
         RaiseCreateError(FileName);
     Temporary.Name.clear();
     if (Durable)
         SyncFolder(Folder);
+    return TAttempt::Done;
+}
+
+} // namespace
+
+void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable,
+                 const std::function<void(TFileStream&)>& ReadOld, std::chrono::milliseconds Wait)
+{
+    QByteArray Path;
+    if (!NativeName(FileName, Path))
+        RaiseCreateError(FileName);
+    const TClock::time_point Deadline = TClock::now() + Wait;
+    // A few attempts even without a wait: a replacement by another writer is over once seen.
+    for (int Attempt = 0;; ++Attempt) {
+        if (ReplaceOnce(FileName, Path, Write, Durable, ReadOld, Deadline) == TAttempt::Done)
+            return;
+        if (Attempt >= 3 && TClock::now() >= Deadline)
+            RaiseCreateError(FileName);
+    }
 }
 
 void SetUnnamedTemporariesAllowed(bool Allowed)

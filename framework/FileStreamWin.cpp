@@ -252,12 +252,20 @@ void TFileStream::Flush()
         RaiseWriteError();
 }
 
-void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable,
-                 const std::function<void(TFileStream&)>& ReadOld)
+namespace {
+
+// What one attempt at a replacement came to: done, or to be made again because another writer held
+// the file or put a new one under the name meanwhile, which is the one to read and replace.
+enum class TAttempt { Done, Again };
+
+bool HeldByAnother(DWORD Error)
 {
-    std::wstring Target;
-    if (!NativeName(FileName, Target))
-        RaiseCreateError(FileName);
+    return Error == ERROR_SHARING_VIOLATION || Error == ERROR_LOCK_VIOLATION;
+}
+
+TAttempt ReplaceOnce(const QString& FileName, std::wstring Target, const std::function<void(TFileStream&)>& Write,
+                     bool Durable, const std::function<void(TFileStream&)>& ReadOld)
+{
 
     // The old file is held, unshared, for the whole write, as one created anew would be. Links lead
     // to the file they name, which is the one replaced.
@@ -281,11 +289,13 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
             if (!DuplicateHandle(GetCurrentProcess(), Held.Get(), GetCurrentProcess(), &Reading, 0, FALSE,
                                  DUPLICATE_SAME_ACCESS))
                 RaiseCreateError(FileName);
-            TFileStream OldStream(Reading);
+            TFileStream OldStream = TFileStreamAccess::Adopt(Reading);
             ReadOld(OldStream);
         }
     } else {
         const DWORD Error = GetLastError();
+        if (HeldByAnother(Error))
+            return TAttempt::Again;
         if (Error != ERROR_FILE_NOT_FOUND)
             RaiseCreateError(FileName);
     }
@@ -307,17 +317,20 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
         Held.Reset();
         THandle Writing(CreateFileW(Target.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!Writing.Valid())
+        if (!Writing.Valid()) {
+            if (HeldByAnother(GetLastError()))
+                return TAttempt::Again;
             RaiseCreateError(FileName);
-        TFileStream Stream(Writing.Release());
+        }
+        TFileStream Stream = TFileStreamAccess::Adopt(Writing.Release());
         Write(Stream);
         if (Durable)
             Stream.Flush();
-        return;
+        return TAttempt::Done;
     }
 
     {
-        TFileStream Stream(Handle.Release());
+        TFileStream Stream = TFileStreamAccess::Adopt(Handle.Release());
         Write(Stream);
         if (Durable)
             Stream.Flush();
@@ -330,16 +343,46 @@ void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)
             RaiseCreateError(FileName);
     }
     Held.Reset();
-    // The replaced file's attributes, security and creation time stay with its name.
+    // The replaced file's attributes, security and creation time stay with its name. Another writer
+    // that opened the old file in the moment since it was let go, or created one where there was
+    // none, has the content to read first.
     const bool Replaced =
         Exists ? ReplaceFileW(Target.c_str(), Temporary.Name.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                               nullptr, nullptr) != 0
-               : MoveFileExW(Temporary.Name.c_str(), Target.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | (Durable ? MOVEFILE_WRITE_THROUGH : 0)) != 0;
-    if (!Replaced)
+               : MoveFileExW(Temporary.Name.c_str(), Target.c_str(), Durable ? MOVEFILE_WRITE_THROUGH : 0) != 0;
+    if (!Replaced) {
+        const DWORD Error = GetLastError();
+        if (HeldByAnother(Error) || Error == ERROR_UNABLE_TO_REMOVE_REPLACED || Error == ERROR_ALREADY_EXISTS ||
+            Error == ERROR_FILE_EXISTS)
+            return TAttempt::Again;
         RaiseCreateError(FileName);
+    }
     Temporary.Name.clear();
+    return TAttempt::Done;
 }
+
+} // namespace
+
+void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable,
+                 const std::function<void(TFileStream&)>& ReadOld, std::chrono::milliseconds Wait)
+{
+    std::wstring Target;
+    if (!NativeName(FileName, Target))
+        RaiseCreateError(FileName);
+    const TClock::time_point Deadline = TClock::now() + Wait;
+    auto Pause = std::chrono::milliseconds(1);
+    for (int Attempt = 0;; ++Attempt) {
+        if (ReplaceOnce(FileName, Target, Write, Durable, ReadOld) == TAttempt::Done)
+            return;
+        if (Attempt >= 3 && TClock::now() >= Deadline)
+            RaiseCreateError(FileName);
+        const TClock::duration Left = std::max<TClock::duration>(Deadline - TClock::now(), TClock::duration::zero());
+        std::this_thread::sleep_for(std::min<TClock::duration>(Pause, Left));
+        Pause = std::min(Pause * 2, std::chrono::milliseconds(20));
+    }
+}
+
+
 
 void SetUnnamedTemporariesAllowed(bool)
 {

@@ -39,11 +39,18 @@ QString StateFileName()
 QString ChooseStateFileName(const QString& ExecutablePath, bool InDataFolder)
 {
     const QString Beside = StateFileNameFor(ExecutablePath);
+    const QString InData =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/' + QFileInfo(Beside).fileName();
+    if (InDataFolder)
+        return InData;
     // A file that is there is used, also one the player may not write: its table is shown, and
-    // the close says that it cannot be saved instead of moving the state elsewhere unnoticed.
-    if (!InDataFolder && (QFileInfo::exists(Beside) || CanCreate(Beside)))
+    // the close says that it cannot be saved instead of moving the state elsewhere unnoticed. The
+    // one in the data folder stays in use once the program's folder has become writable.
+    if (QFileInfo::exists(Beside))
         return Beside;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/' + QFileInfo(Beside).fileName();
+    if (QFileInfo::exists(InData) || !CanCreate(Beside))
+        return InData;
+    return Beside;
 }
 
 QString StateFileNameFor(const QString& ExecutablePath)
@@ -89,7 +96,8 @@ void SaveStateBlock(const QString& FileName, const TStateBlock& Block, bool Dura
         Saved.FBestScores = MergeBestScores(OnDisk.FBestScores, Block.FBestScores);
         Stream.WriteBuffer(&Saved, sizeof Saved);
     };
-    ReplaceFile(FileName, Write, Durable, ReadOld);
+    // Copies ended together (a logout) save at the same moment: the file is waited for, not given up.
+    ReplaceFile(FileName, Write, Durable, ReadOld, SaveWait);
 }
 
 void TZorvikForm::LoadState()
