@@ -7,8 +7,12 @@
 #include <QSessionManager>
 #include <QTest>
 
+#include <QElapsedTimer>
+
 #include <csignal>
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -61,6 +65,28 @@ protected:
             return -3000;
         kill(Child, Signal);
         return WaitForChild(Child);
+    }
+
+    // Starts a copy of the game in a child that takes the table the state file holds now, as a
+    // copy started now would, adds Score to it and waits in its message loop for a signal. Returns
+    // the child once it is there; it ends with the exit status of the run's end.
+    pid_t StartCopy(int Score, const char* Name)
+    {
+        TReadyPipe Ready;
+        if (!Ready.Ok)
+            return -1;
+        const pid_t Child = StartChild([&] {
+            LoadStateBlock(StatePath(), Form->StateBlock());
+            const int Index = InsertBestScore(Form->StateBlock().FBestScores, Score, QDate(2026, 12, 9));
+            if (Index >= 0)
+                WriteNameField(Form->StateBlock().FBestScores[Index].Name, Name);
+            TSessionEnd Ending(Form.get());
+            Form->show();
+            QTimer::singleShot(0, Form.get(), [&] { Ready.Tell(); });
+            QCoreApplication::exec();
+            return Ending.Finish() == 0 && Shown.Messages.isEmpty() ? 0 : 2;
+        });
+        return Ready.Wait() ? Child : -1;
     }
 
     TStateBlock Saved()
@@ -156,4 +182,65 @@ TEST_F(SessionEnd, TheSessionManagersRequestSavesAndTheWindowStays)
     Ending.reset();
     sigaction(SIGTERM, nullptr, &After);
     EXPECT_EQ(After.sa_handler, Before.sa_handler);
+}
+
+// A logout or a closed terminal signals every copy at once, often more than once. Each copy started
+// on another table (the file replaced between the starts, as another program's save would), and
+// each save finds the others' records in the file, waiting where another copy holds it.
+TEST_F(SessionEnd, CopiesSignalledTogetherKeepTheRecordsOfAll)
+{
+    struct TCase {
+        int Copies;
+        int Signals;
+    };
+    for (const TCase Case : {TCase{1, 2}, TCase{2, 1}, TCase{3, 1}, TCase{3, 5}}) {
+        SCOPED_TRACE(testing::Message() << Case.Copies << " copies, " << Case.Signals << " signals each");
+        TStateBlock Start{};
+        InsertBestScore(Start.FBestScores, 5, QDate(2026, 1, 1));
+        WriteNameField(Start.FBestScores[0].Name, "First");
+        std::vector<pid_t> Children;
+        for (int I = 0; I < Case.Copies; ++I) {
+            // Each copy starts on a file of its own: the last one replaced it by a rename.
+            const QString Next = Folder.filePath("next.dat");
+            WriteNameField(Start.FBestScores[1].Name, "Shared" + QString::number(I));
+            Start.FBestScores[1].Score = 1;
+            QFile File(Next);
+            ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+            ASSERT_EQ(File.write(reinterpret_cast<const char*>(&Start), sizeof Start), qint64(sizeof Start));
+            File.close();
+            ASSERT_EQ(std::rename(QFile::encodeName(Next).constData(), QFile::encodeName(StatePath()).constData()), 0);
+            const pid_t Child = StartCopy(100 * (I + 1), qPrintable("Copy" + QString::number(I)));
+            ASSERT_GT(Child, 0);
+            Children.push_back(Child);
+        }
+        QElapsedTimer Clock;
+        Clock.start();
+        for (int Signal = 0; Signal < Case.Signals; ++Signal) {
+            for (const pid_t Child : Children)
+                kill(Child, SIGTERM);
+            if (Signal + 1 < Case.Signals)
+                usleep(1000);
+        }
+        for (const pid_t Child : Children)
+            EXPECT_EQ(WaitForChild(Child), 0);
+        EXPECT_LT(Clock.elapsed(), SaveWait.count() + 2000) << "each copy ends within the bounded wait";
+
+        const TStateBlock Block = Saved();
+        QStringList Names;
+        for (const TBestScore& Record : Block.FBestScores)
+            if (Record.Score > 0)
+                Names << ReadNameField(Record.Name) + ":" + QString::number(Record.Score);
+        QStringList Expected;
+        for (int I = Case.Copies - 1; I >= 0; --I)
+            Expected << "Copy" + QString::number(I) + ":" + QString::number(100 * (I + 1));
+        Expected << "First:5";
+        // The record that only the files between the starts held is each copy's own.
+        for (int I = 0; I < Case.Copies; ++I)
+            Expected << "Shared" + QString::number(I) + ":1";
+        // The records of equal score and date rank in the order the copies happened to save.
+        Names.sort();
+        Expected.sort();
+        EXPECT_EQ(Names.join(u' ').toStdString(), Expected.join(u' ').toStdString());
+        QFile::remove(StatePath());
+    }
 }

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <csignal>
 #include <functional>
@@ -174,6 +175,35 @@ TEST(StateFileName, BesideTheExecutableWhenTheFileIsThereOrMayBeCreatedElseInThe
         << "the probe leaves nothing behind";
 }
 #endif
+
+// Once the state lives in the data folder (the program's folder was not writable), it stays there:
+// the program's folder becoming writable must not start the player on an empty table beside it.
+TEST(StateFileName, AStateFileInTheDataFolderStaysInUseWhileNoneIsBesideTheExecutable)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString DataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString InData = DataFolder + "/Zorvik.dat";
+    QTemporaryDir Folder;
+    ASSERT_TRUE(Folder.isValid());
+    const QString Executable = Folder.filePath("Zorvik.exe");
+    const QString Beside = Folder.filePath("Zorvik.dat");
+    QFile::remove(InData);
+    EXPECT_EQ(ChooseStateFileName(Executable), Beside);
+    ASSERT_TRUE(QDir().mkpath(DataFolder));
+    {
+        QFile File(InData);
+        ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(ChooseStateFileName(Executable), InData);
+    // A file beside the executable is the one in use, as before.
+    {
+        QFile File(Beside);
+        ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(ChooseStateFileName(Executable), Beside);
+    QFile::remove(InData);
+    QStandardPaths::setTestModeEnabled(false);
+}
 
 TEST_F(StateFile, WithoutAFileTheWindowOpensAtTheCornerWithAnEmptyTable)
 {
@@ -499,6 +529,59 @@ TEST_F(StateFile, ALoadWaitsForAWriterAndReadsWhatItWrote)
         Writer.get();
         EXPECT_TRUE(ReaderSeen);
         EXPECT_EQ(Loaded.FBestScores[0].Score, 200);
+    }
+}
+
+// A copy closing while another saves waits for that save and keeps what it wrote: the file that the
+// other copy put under the name, not the one it held while this one waited.
+TEST_F(StateFile, ACloseWaitsForAnotherCopysSaveAndKeepsItsRecords)
+{
+    for (const bool InPlace : {false, true}) {
+        SCOPED_TRACE(InPlace ? "written in place" : "replaced by a rename");
+        TStateBlock Old{}, Other{};
+        InsertBestScore(Old.FBestScores, 300, QDate(2026, 1, 1));
+        Other = Old;
+        InsertBestScore(Other.FBestScores, 200, QDate(2026, 1, 2));
+        WriteNameField(Other.FBestScores[1].Name, "Bob");
+        QFile::remove(StatePath());
+        SaveStateBlock(StatePath(), Old);
+        const QString SecondName = Folder.filePath("Second.dat");
+        QFile::remove(SecondName);
+        if (InPlace) {
+            ASSERT_EQ(link(QFile::encodeName(StatePath()).constData(), QFile::encodeName(SecondName).constData()), 0);
+        }
+        Restart();
+        InsertBestScore(Form->StateBlock().FBestScores, 100, QDate(2026, 1, 3));
+        WriteNameField(Form->StateBlock().FBestScores[1].Name, "Ann");
+
+        std::promise<void> Writing;
+        bool CloseSeen = false;
+        auto OtherCopy = std::async(std::launch::async, [&] {
+            ReplaceFile(StatePath(), [&](TFileStream& Stream) {
+                const int Watch = inotify_init1(IN_CLOEXEC);
+                inotify_add_watch(Watch, QFile::encodeName(StatePath()).constData(), IN_OPEN);
+                Writing.set_value();
+                pollfd Opened{Watch, POLLIN, 0};
+                CloseSeen = poll(&Opened, 1, 5000) == 1;
+                ::close(Watch);
+                // The close has found the file held; it must wait, not fail.
+                QThread::msleep(200);
+                Stream.WriteBuffer(&Other, sizeof Other);
+            });
+        });
+        Writing.get_future().wait();
+        Form->show();
+        EXPECT_TRUE(Form->close());
+        OtherCopy.get();
+        EXPECT_TRUE(CloseSeen);
+        EXPECT_TRUE(Shown.Messages.isEmpty()) << Shown.Messages.join(u' ').toStdString();
+        TStateBlock Loaded;
+        LoadStateBlock(StatePath(), Loaded);
+        EXPECT_EQ(Loaded.FBestScores[0].Score, 300);
+        EXPECT_EQ(Loaded.FBestScores[1].Score, 200);
+        EXPECT_EQ(ReadNameField(Loaded.FBestScores[1].Name), "Bob");
+        EXPECT_EQ(Loaded.FBestScores[2].Score, 100);
+        EXPECT_EQ(ReadNameField(Loaded.FBestScores[2].Name), "Ann");
     }
 }
 
