@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #ifndef _WIN32
@@ -36,8 +37,22 @@ extern "C" void OnEndingSignal(int Signal)
 } // namespace
 #endif
 
+namespace {
+// The one that an exit() past the message loop (the display gone) finds.
+TSessionEnd* Current = nullptr;
+} // namespace
+
 TSessionEnd::TSessionEnd(TForm* MainWindow) : FMainWindow(MainWindow)
 {
+    // A logout ends the display server with the programs: Qt then calls exit() as soon as it sees
+    // the connection broken, which may come before the signal is handled. The state is saved there,
+    // as it would be at the signal; nothing of the display is touched.
+    Current = this;
+    static const bool Registered = std::atexit([] {
+        if (Current)
+            Current->Exiting();
+    }) == 0;
+    Q_UNUSED(Registered);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TSessionEnd::CommitData, Qt::DirectConnection);
 
 #ifndef _WIN32
@@ -66,6 +81,8 @@ TSessionEnd::TSessionEnd(TForm* MainWindow) : FMainWindow(MainWindow)
 #ifndef _WIN32
 TSessionEnd::~TSessionEnd()
 {
+    if (Current == this)
+        Current = nullptr;
     RestoreSignals();
     const int WriteEnd = SignalWriteEnd.exchange(-1);
     if (WriteEnd >= 0)
@@ -93,7 +110,11 @@ void TSessionEnd::Terminate()
     QCoreApplication::exit(0);
 }
 #else
-TSessionEnd::~TSessionEnd() = default;
+TSessionEnd::~TSessionEnd()
+{
+    if (Current == this)
+        Current = nullptr;
+}
 #endif
 
 bool TSessionEnd::SaveQuietly()
@@ -117,11 +138,19 @@ void TSessionEnd::CommitData(QSessionManager&)
     SaveQuietly();
 }
 
+void TSessionEnd::Exiting()
+{
+    Current = nullptr;
+    if (FMainWindow->isVisible())
+        SaveQuietly();
+}
+
 int TSessionEnd::Finish()
 {
     // A window the player closed has saved, or shown why not, in its close.
     if (!FMainWindow->isVisible())
         return 0;
+    Current = nullptr;
     const bool Saved = SaveQuietly();
     FMainWindow->hide();
     return Saved ? 0 : 1;

@@ -17,6 +17,7 @@ class TForm;
 // Every such signal that comes before that save is over joins this one end (a logout or a closed
 // terminal sends several), so only SIGKILL ends the run at once. Nobody is there to answer a
 // message box then: a save that fails is written to standard error instead.
+// So does an exit() while the main window is open, as when the display server has gone.
 // The signals reach the GUI thread through a pipe: their handler only writes a byte to it.
 // One at a time; it belongs to the program, which owns the signals' handling. Windows ends a window
 // program through the session only.
@@ -35,6 +36,8 @@ private:
     TForm* FMainWindow;
     // The save of a close without its message box: false, with the failure on standard error.
     bool SaveQuietly();
+    // At an exit() while the main window is open.
+    void Exiting();
 
 #ifndef _WIN32
     void Terminate();
