@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 
 namespace {
@@ -19,9 +21,15 @@ bool SameRecord(const TBestScore& A, const TBestScore& B)
            std::memcmp(&A.Date, &B.Date, sizeof A.Date) == 0;
 }
 
+// A date that is not a number ranks as the newest, which keeps the order strict for a sort.
+double DateRank(double Date)
+{
+    return std::isnan(Date) ? std::numeric_limits<double>::infinity() : Date;
+}
+
 bool RanksAbove(const TBestScore& A, const TBestScore& B)
 {
-    return A.Score > B.Score || (A.Score == B.Score && A.Date < B.Date);
+    return A.Score > B.Score || (A.Score == B.Score && DateRank(A.Date) < DateRank(B.Date));
 }
 
 } // namespace
@@ -74,34 +82,31 @@ int InsertBestScore(TBestScores& Table, std::int32_t Score, const QDate& Today)
 
 TBestScores MergeBestScores(const TBestScores& Earlier, const TBestScores& Later)
 {
-    TBestScores Merged{};
-    std::array<bool, BestScoreCount> EarlierTaken{}, LaterTaken{};
-    // Marks the first record of Table not yet taken that is the same as Record.
-    const auto TakeSame = [](const TBestScores& Table, std::array<bool, BestScoreCount>& Taken,
-                             const TBestScore& Record) {
-        for (int I = 0; I < BestScoreCount; ++I)
-            if (!Taken[I] && SameRecord(Table[I], Record)) {
-                Taken[I] = true;
-                return;
-            }
-    };
-    int E = 0, L = 0;
-    for (TBestScore& Place : Merged) {
-        while (E < BestScoreCount && EarlierTaken[E])
-            ++E;
-        while (L < BestScoreCount && LaterTaken[L])
-            ++L;
-        if (E == BestScoreCount && L == BestScoreCount)
-            break;
-        if (L == BestScoreCount || (E < BestScoreCount && !RanksAbove(Later[L], Earlier[E]))) {
-            Place = Earlier[E];
-            EarlierTaken[E] = true;
-            TakeSame(Later, LaterTaken, Place);
-        } else {
-            Place = Later[L];
-            LaterTaken[L] = true;
-            TakeSame(Earlier, EarlierTaken, Place);
-        }
+    // Earlier's records, then Later's less those that pair off with one of Earlier's: each
+    // record of one table cancels at most one of the other, so a record earned twice stays twice.
+    std::vector<const TBestScore*> Union;
+    Union.reserve(2 * BestScoreCount);
+    for (const TBestScore& Record : Earlier)
+        Union.push_back(&Record);
+    std::array<bool, BestScoreCount> Paired{};
+    for (const TBestScore& Record : Later) {
+        int I = 0;
+        while (I < BestScoreCount && (Paired[I] || !SameRecord(Earlier[I], Record)))
+            ++I;
+        if (I < BestScoreCount)
+            Paired[I] = true;
+        else
+            Union.push_back(&Record);
     }
+    // Nothing of Later's is new: the table stays as Earlier holds it, so that a save that brings no
+    // record leaves a file's order alone, even one out of order.
+    if (Union.size() == size_t(BestScoreCount))
+        return Earlier;
+    // Stable: among records that rank alike, Earlier's come first, each table's in its own order.
+    std::stable_sort(Union.begin(), Union.end(),
+                     [](const TBestScore* A, const TBestScore* B) { return RanksAbove(*A, *B); });
+    TBestScores Merged{};
+    for (int I = 0; I < BestScoreCount; ++I)
+        Merged[I] = *Union[I];
     return Merged;
 }

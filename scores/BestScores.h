@@ -53,8 +53,9 @@ double StoredFromDate(const QDate& Date);
 // or -1 when it enters nowhere.
 int InsertBestScore(TBestScores& Table, std::int32_t Score, const QDate& Today);
 
-// The best ten records of two tables in the insertion rule's order: a higher score first, and among
-// equal scores the older date, then Earlier's record. A record of one table that the other holds
-// too (the same name, date and score) is taken once. Each table keeps its own order, and the
-// records keep their filler bytes; empty records fill what is left.
+// The best ten records of the two tables together, whatever order either is in, in the insertion
+// rule's order: a higher score first, and among equal scores the older date, then Earlier's record.
+// A record of one table that the other holds too (the same name, date and score) is taken once.
+// The records keep their filler bytes; empty records fill what is left. When Later holds no record
+// that Earlier lacks, the result is Earlier as it is, in its own order.
 TBestScores MergeBestScores(const TBestScores& Earlier, const TBestScores& Later);

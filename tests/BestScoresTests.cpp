@@ -180,6 +180,47 @@ TEST(BestScoreMerge, TwoTablesKeepTheirBestTenInTheInsertionOrderEachRecordOnce)
     EXPECT_EQ(std::memcmp(MergeBestScores(Full, Full).data(), Full.data(), sizeof Full), 0);
 }
 
+// A table out of order, as a damaged or hand-made file holds one, loses none of its best records.
+TEST(BestScoreMerge, TablesInAnyOrderGiveTheBestTenOfBothSorted)
+{
+    const TBestScores Sorted = TableOf({900, 800, 700, 600, 500, 400, 300, 200, 100, 90});
+    TBestScores BestLast = TableOf({10, 20, 30, 40, 50, 60, 70, 80, 95, 5000});
+    TBestScores Shuffled = TableOf({300, 5000, 20, 800, 0, 95});
+    // Two 300s, the newer one first in the table: the older ranks above it.
+    Shuffled[0].Date = StoredFromDate(QDate(2026, 12, 5));
+    Shuffled[4] = Record("Zed", 300, QDate(2026, 12, 1), 42);
+    TBestScores WithNew = Shuffled;
+    WithNew[9] = Record("Ida", 1, QDate(2026, 12, 2), 77);
+    const struct {
+        const char* Case;
+        TBestScores Earlier, Later;
+        std::vector<int> Scores, Fillers; // of the merged table, best first
+    } Cases[] = {
+        {"best last, later", Sorted, BestLast, {5000, 900, 800, 700, 600, 500, 400, 300, 200, 100},
+         {10, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {"best last, earlier", BestLast, Sorted, {5000, 900, 800, 700, 600, 500, 400, 300, 200, 100},
+         {10, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {"shuffled with a new record", Shuffled, WithNew, {5000, 800, 300, 300, 95, 20, 1, 0, 0, 0},
+         {2, 4, 42, 1, 6, 3, 77, 0, 0, 0}},
+        // Nothing new to merge: the table as it is.
+        {"shuffled with itself", Shuffled, Shuffled, {300, 5000, 20, 800, 300, 95, 0, 0, 0, 0},
+         {1, 2, 3, 4, 42, 6, 0, 0, 0, 0}},
+        // The P800 of both is one record; the shuffled P300 is newer than the sorted one.
+        {"shuffled with sorted", Sorted, Shuffled, {5000, 900, 800, 700, 600, 500, 400, 300, 300, 300},
+         {2, 1, 2, 3, 4, 5, 6, 7, 42, 1}},
+    };
+    for (const auto& C : Cases) {
+        const TBestScores Merged = MergeBestScores(C.Earlier, C.Later);
+        std::vector<int> Scores, Fillers;
+        for (const TBestScore& R : Merged) {
+            Scores.push_back(R.Score);
+            Fillers.push_back(R.Filler[0]);
+        }
+        EXPECT_EQ(Scores, C.Scores) << C.Case;
+        EXPECT_EQ(Fillers, C.Fillers) << C.Case;
+    }
+}
+
 TEST(NameField, ThirtyTwoBytesFillTheFieldAndLongerNamesAreCut)
 {
     char Field[NameFieldSize];
