@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <algorithm>
@@ -38,6 +39,8 @@ TZorvikForm::TZorvikForm(QWidget* Parent) : TForm(Parent)
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(StepInterval);
+    // A coarse timer may fire up to 5% early, which shortens every step.
+    Timer->setTimerType(Qt::PreciseTimer);
     connect(Timer, &QTimer::timeout, this, &TZorvikForm::TimerTimer);
     ApplicationEvents = new TApplicationEvents(this);
     ApplicationEvents->setObjectName(QStringLiteral("ApplicationEvents"));
@@ -160,10 +163,19 @@ void TZorvikForm::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers)
     Key = 0;
 }
 
+bool PlatformReportsWindowPosition(const QString& PlatformName)
+{
+    return !PlatformName.startsWith(QLatin1String("wayland"));
+}
+
 void TZorvikForm::FormCloseQuery(QObject*, bool&)
 {
-    FStateBlock.FSavedLeft = x();
-    FStateBlock.FSavedTop = y();
+    // A made-up position would put the window off the screen at the next start elsewhere: the one
+    // saved before stays.
+    if (PlatformReportsWindowPosition(QGuiApplication::platformName())) {
+        FStateBlock.FSavedLeft = x();
+        FStateBlock.FSavedTop = y();
+    }
     SaveState();
 }
 

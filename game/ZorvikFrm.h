@@ -27,6 +27,10 @@ constexpr TColor CellPenColor = 0x003000;
 // Indexed by a glass cell's value.
 constexpr std::array<TColor, 2> CellColors = {EmptyCellColor, FilledCellColor};
 
+// Whether windows on the named Qt platform know their place on the screen: Wayland never tells a
+// client where its window is, and Qt then reports a made-up position.
+bool PlatformReportsWindowPosition(const QString& PlatformName);
+
 // The main window with the game: the glass, the falling and the next piece, the counters,
 // and the controls that turn keys, buttons and timer ticks into moves.
 class TZorvikForm : public TForm, public Ui::ZorvikForm {

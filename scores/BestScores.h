@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QLocale>
 #include <QString>
 #include <QtGlobal>
 
@@ -38,11 +39,20 @@ static_assert(offsetof(TStateBlock, FSavedTop) == 4);
 static_assert(offsetof(TStateBlock, FLastPlayerName) == 8);
 static_assert(offsetof(TStateBlock, FBestScores) == 40);
 
-// A text field: the characters up to the first zero byte or the field's end, as UTF-8; bytes that
-// are not valid UTF-8 show as replacement characters.
+// The ANSI code page Windows gives the locale's language and script (1251 for Cyrillic, 1250 for
+// Central European, 932 for Japanese, ...; 1252 for the rest). A name field that is not UTF-8 comes
+// from a file written on Windows and is read in it, on Windows in the system's own code page.
+int AnsiCodePage(const QLocale& Locale);
+
+// A text field: the characters up to the first zero byte or the field's end, as UTF-8 when they
+// are valid UTF-8, else in the ANSI code page; bytes that code page lacks show as replacement
+// characters.
 QString ReadNameField(const char (&Field)[NameFieldSize]);
-// At most 32 bytes of UTF-8, never splitting a character, the rest zero.
+// The text in the field's encoding, cut to 32 bytes without splitting a character, the rest zero:
+// UTF-8, or on Windows the system's ANSI code page when that holds every character of the text.
 void WriteNameField(char (&Field)[NameFieldSize], const QString& Text);
+// How many bytes the text takes in the encoding WriteNameField chooses for it, before any cut.
+int NameFieldLength(const QString& Text);
 
 // The stored date as a date, or an invalid date when it is 0, not a number, or cannot be shown.
 QDate DateFromStored(double Stored);
@@ -53,8 +63,9 @@ double StoredFromDate(const QDate& Date);
 // or -1 when it enters nowhere.
 int InsertBestScore(TBestScores& Table, std::int32_t Score, const QDate& Today);
 
-// The best ten records of two tables in the insertion rule's order: a higher score first, and among
-// equal scores the older date, then Earlier's record. A record of one table that the other holds
-// too (the same name, date and score) is taken once. Each table keeps its own order, and the
-// records keep their filler bytes; empty records fill what is left.
+// The best ten records of the two tables together, whatever order either is in, in the insertion
+// rule's order: a higher score first, and among equal scores the older date, then Earlier's record.
+// A record of one table that the other holds too (the same name, date and score) is taken once.
+// The records keep their filler bytes; empty records fill what is left. When Later holds no record
+// that Earlier lacks, the result is Earlier as it is, in its own order.
 TBestScores MergeBestScores(const TBestScores& Earlier, const TBestScores& Later);

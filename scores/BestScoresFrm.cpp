@@ -2,12 +2,15 @@
 
 #include "app/Loadresstring.h"
 
+#include <QElapsedTimer>
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QValidator>
 
 #include <algorithm>
+#include <cstring>
 
 TBestScoresForm* BestScoresForm = nullptr;
 
@@ -47,22 +50,65 @@ QString RecordText(const TBestScore& Record, int Column, int Row)
 }
 
 // Keeps the text within what the name field stores, so that the player sees the name that will be
-// saved: what goes past its 32 bytes of UTF-8 is taken back, whole characters from the cursor
-// backwards, which refuses a key typed at the limit and cuts a pasted text at its end.
+// saved: what goes past its 32 bytes, measured in the encoding it is written in, is taken back,
+// whole characters from the cursor backwards, which refuses a key typed at the limit and cuts a
+// pasted text at its end.
 class TNameFieldValidator : public QValidator {
 public:
-    using QValidator::QValidator;
+    TNameFieldValidator(const QString& Offered, QObject* Parent) : QValidator(Parent), FOffered(Offered) {}
 
     State validate(QString& Input, int& Cursor) const override
     {
-        while (Input.toUtf8().size() > NameFieldSize && Cursor > 0) {
+        // The offered name is stored as it was read, byte for byte, whatever it takes written anew.
+        if (Input == FOffered) {
+            FLastLength = NameFieldLength(Input);
+            return Acceptable;
+        }
+        // An offered name from another code page may be too long written anew: an edit that does
+        // not lengthen it is taken, and only what an edit adds is taken back.
+        const auto TooLong = [&] {
+            const int Length = NameFieldLength(Input);
+            return Length > NameFieldSize && Length > FLastLength;
+        };
+        while (TooLong() && Cursor > 0) {
             const bool Pair = Cursor > 1 && Input[Cursor - 1].isLowSurrogate() && Input[Cursor - 2].isHighSurrogate();
             const int Length = Pair ? 2 : 1;
             Input.remove(Cursor - Length, Length);
             Cursor -= Length;
         }
-        return Input.toUtf8().size() > NameFieldSize ? Invalid : Acceptable;
+        if (TooLong())
+            return Invalid;
+        FLastLength = NameFieldLength(Input);
+        return FLastLength > NameFieldSize ? Intermediate : Acceptable;
     }
+
+private:
+    QString FOffered;
+    mutable int FLastLength = 0;
+};
+
+// Drops the game's keys that are still down when the entry opens: the Space of the hard drop that
+// ended the game would replace the offered name, all of it selected, with a blank. Auto-repeats of
+// a held key are dropped all the time, other presses during the grace.
+class TNameEntryKeys : public QObject {
+public:
+    TNameEntryKeys(int Grace, QObject* Parent) : QObject(Parent), FGrace(Grace) { FOpened.start(); }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::KeyPress || Event->type() == QEvent::KeyRelease) {
+            if (static_cast<QKeyEvent*>(Event)->isAutoRepeat())
+                return true;
+            if (Event->type() == QEvent::KeyPress && FOpened.elapsed() < FGrace)
+                return true;
+        }
+        return QObject::eventFilter(Watched, Event);
+    }
+
+private:
+    QElapsedTimer FOpened;
+    int FGrace;
 };
 
 } // namespace
@@ -111,21 +157,35 @@ void TBestScoresForm::GridDrawCell(QObject*, int ACol, int ARow, const QRect& Re
              ACol != NameColumn);
 }
 
+void TBestScoresForm::SetNameEntryGrace(int Milliseconds)
+{
+    FNameEntryGrace = Milliseconds;
+}
+
 void TBestScoresForm::EnterName(TBestScore& Record)
 {
     // The record is one of the shown table's; its row follows from its place there.
     const TBestScore* First = FStateBlock->FBestScores.data();
     const int Index = int(&Record - First);
+    const QString Offered = ReadNameField(FStateBlock->FLastPlayerName);
     auto* Edit = new QLineEdit(Grid->viewport());
     Edit->setGeometry(Grid->CellRect(NameColumn, Index + 1));
-    Edit->setValidator(new TNameFieldValidator(Edit));
-    Edit->setText(ReadNameField(FStateBlock->FLastPlayerName));
+    Edit->setValidator(new TNameFieldValidator(Offered, Edit));
+    Edit->setText(Offered);
     Edit->show();
     Edit->setFocus();
     Edit->selectAll();
+    Edit->installEventFilter(new TNameEntryKeys(FNameEntryGrace, Edit));
     exec();
     const QString Name = Edit->text();
-    WriteNameField(FStateBlock->FLastPlayerName, Name);
-    WriteNameField(Record.Name, Name);
     delete Edit;
+    if (Name == Offered) {
+        // Kept as stored, whatever code page wrote it: written anew it could change or be cut.
+        std::memcpy(Record.Name, FStateBlock->FLastPlayerName, NameFieldSize);
+        return;
+    }
+    WriteNameField(Record.Name, Name);
+    // The record takes a blank name as typed, but it is not offered next time.
+    if (!Name.trimmed().isEmpty())
+        WriteNameField(FStateBlock->FLastPlayerName, Name);
 }

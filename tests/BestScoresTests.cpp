@@ -7,6 +7,13 @@
 #include <QTest>
 #include <QWindow>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 #include <cmath>
 #include <limits>
 #include <map>
@@ -58,6 +65,16 @@ public:
 private:
     TDrawGrid* FGrid;
     QMap<std::pair<int, int>, TCellText> Cells;
+};
+
+// The player's locale, as the program sees it, for one scope.
+class TPlayerLocale {
+public:
+    explicit TPlayerLocale(const QLocale& Locale) { QLocale::setDefault(Locale); }
+    ~TPlayerLocale() { QLocale::setDefault(FBefore); }
+
+private:
+    const QLocale FBefore;
 };
 
 } // namespace
@@ -180,6 +197,47 @@ TEST(BestScoreMerge, TwoTablesKeepTheirBestTenInTheInsertionOrderEachRecordOnce)
     EXPECT_EQ(std::memcmp(MergeBestScores(Full, Full).data(), Full.data(), sizeof Full), 0);
 }
 
+// A table out of order, as a damaged or hand-made file holds one, loses none of its best records.
+TEST(BestScoreMerge, TablesInAnyOrderGiveTheBestTenOfBothSorted)
+{
+    const TBestScores Sorted = TableOf({900, 800, 700, 600, 500, 400, 300, 200, 100, 90});
+    TBestScores BestLast = TableOf({10, 20, 30, 40, 50, 60, 70, 80, 95, 5000});
+    TBestScores Shuffled = TableOf({300, 5000, 20, 800, 0, 95});
+    // Two 300s, the newer one first in the table: the older ranks above it.
+    Shuffled[0].Date = StoredFromDate(QDate(2026, 12, 5));
+    Shuffled[4] = Record("Zed", 300, QDate(2026, 12, 1), 42);
+    TBestScores WithNew = Shuffled;
+    WithNew[9] = Record("Ida", 1, QDate(2026, 12, 2), 77);
+    const struct {
+        const char* Case;
+        TBestScores Earlier, Later;
+        std::vector<int> Scores, Fillers; // of the merged table, best first
+    } Cases[] = {
+        {"best last, later", Sorted, BestLast, {5000, 900, 800, 700, 600, 500, 400, 300, 200, 100},
+         {10, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {"best last, earlier", BestLast, Sorted, {5000, 900, 800, 700, 600, 500, 400, 300, 200, 100},
+         {10, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {"shuffled with a new record", Shuffled, WithNew, {5000, 800, 300, 300, 95, 20, 1, 0, 0, 0},
+         {2, 4, 42, 1, 6, 3, 77, 0, 0, 0}},
+        // Nothing new to merge: the table as it is.
+        {"shuffled with itself", Shuffled, Shuffled, {300, 5000, 20, 800, 300, 95, 0, 0, 0, 0},
+         {1, 2, 3, 4, 42, 6, 0, 0, 0, 0}},
+        // The P800 of both is one record; the shuffled P300 is newer than the sorted one.
+        {"shuffled with sorted", Sorted, Shuffled, {5000, 900, 800, 700, 600, 500, 400, 300, 300, 300},
+         {2, 1, 2, 3, 4, 5, 6, 7, 42, 1}},
+    };
+    for (const auto& C : Cases) {
+        const TBestScores Merged = MergeBestScores(C.Earlier, C.Later);
+        std::vector<int> Scores, Fillers;
+        for (const TBestScore& R : Merged) {
+            Scores.push_back(R.Score);
+            Fillers.push_back(R.Filler[0]);
+        }
+        EXPECT_EQ(Scores, C.Scores) << C.Case;
+        EXPECT_EQ(Fillers, C.Fillers) << C.Case;
+    }
+}
+
 TEST(NameField, ThirtyTwoBytesFillTheFieldAndLongerNamesAreCut)
 {
     char Field[NameFieldSize];
@@ -195,7 +253,7 @@ TEST(NameField, ThirtyTwoBytesFillTheFieldAndLongerNamesAreCut)
     EXPECT_EQ(Field[31], 0);
 }
 
-TEST(NameField, UTF8IsNeverCutInsideACharacterAndBadBytesShowAsReplacements)
+TEST(NameField, UTF8IsNeverCutInsideACharacter)
 {
     char Field[NameFieldSize];
     // 31 ASCII letters and a two-byte letter: the letter does not fit and is left out whole.
@@ -204,8 +262,60 @@ TEST(NameField, UTF8IsNeverCutInsideACharacterAndBadBytesShowAsReplacements)
     EXPECT_EQ(Field[31], 0);
     WriteNameField(Field, QString(16, QChar(0x0416)));
     EXPECT_EQ(ReadNameField(Field), QString(16, QChar(0x0416)));
-    std::memcpy(Field, "A\xFF\xFE" "B", 5);
-    EXPECT_EQ(ReadNameField(Field), QString("A") + QChar(0xFFFD) + QChar(0xFFFD) + "B");
+#ifndef _WIN32
+    // A name typed here is UTF-8, even one the locale's code page could hold.
+    const TPlayerLocale Russian(QLocale(QLocale::Russian, QLocale::Russia));
+    WriteNameField(Field, QString::fromUtf8("Иван"));
+    EXPECT_EQ(QByteArray(Field), QByteArray("Иван"));
+#endif
+}
+
+#ifndef _WIN32
+TEST(NameField, BytesThatAreNotUTF8AreReadInTheCodePageOfTheLocale)
+{
+    const QLocale English(QLocale::English, QLocale::UnitedStates), Russian(QLocale::Russian, QLocale::Russia),
+        Japanese(QLocale::Japanese, QLocale::Japan);
+    const struct {
+        QLocale Locale;
+        QByteArray Bytes;
+        QString Text;
+    } Cases[] = {
+        {Russian, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD", QString::fromUtf8("Иван")}, // UTF-8 stays UTF-8
+        {English, "A\xFF\xFE" "B", QString::fromUtf8("AÿþB")},
+        {English, "\xC0\xAF", QString::fromUtf8("À¯")},            // an overlong '/' is no UTF-8
+        {Russian, "\xED\xA0\x80", QString::fromUtf8("н\u00A0Ђ")}, // nor is a surrogate
+        {Russian, "\xC8\xE2\xE0\xED", QString::fromUtf8("Иван")},
+        {Japanese, "\x93\xFA\x96\x7B", QString::fromUtf8("日本")},
+        // The first byte of a two-byte character at the field's end.
+        {Japanese, QByteArray(31, 'a') + "\x93", QString(31, u'a') + QChar(0xFFFD)},
+    };
+    for (const auto& C : Cases) {
+        const TPlayerLocale Player(C.Locale);
+        char Field[NameFieldSize] = {};
+        std::memcpy(Field, C.Bytes.constData(), size_t(std::min<qsizetype>(C.Bytes.size(), NameFieldSize)));
+        EXPECT_EQ(ReadNameField(Field), C.Text) << C.Bytes.toHex().constData();
+    }
+}
+#endif
+
+TEST(NameField, TheCodePageOfTheLocaleIsTheOneWindowsGivesIt)
+{
+    const struct {
+        const char* Locale;
+        int CodePage;
+    } Cases[] = {
+        {"ru_RU", 1251},   {"uk_UA", 1251},   {"be_BY", 1251},      {"bg_BG", 1251},   {"sr_Cyrl_RS", 1251},
+        {"mk_MK", 1251},   {"kk_KZ", 1251},   {"bs_Cyrl_BA", 1251}, {"az_Cyrl_AZ", 1251}, {"pl_PL", 1250},
+        {"cs_CZ", 1250},   {"sk_SK", 1250},   {"hu_HU", 1250},      {"sl_SI", 1250},   {"hr_HR", 1250},
+        {"ro_RO", 1250},   {"sq_AL", 1250},   {"bs_Latn_BA", 1250}, {"sr_Latn_RS", 1250}, {"el_GR", 1253},
+        {"tr_TR", 1254},   {"az_Latn_AZ", 1254}, {"uz_Latn_UZ", 1254}, {"he_IL", 1255}, {"ar_EG", 1256},
+        {"fa_IR", 1256},   {"ur_PK", 1256},   {"et_EE", 1257},      {"lv_LV", 1257},   {"lt_LT", 1257},
+        {"vi_VN", 1258},   {"th_TH", 874},    {"ja_JP", 932},       {"zh_CN", 936},    {"zh_SG", 936},
+        {"zh_TW", 950},    {"zh_HK", 950},    {"zh_Hant_MO", 950},  {"ko_KR", 949},    {"en_US", 1252},
+        {"de_DE", 1252},   {"pt_BR", 1252},   {"C", 1252},
+    };
+    for (const auto& C : Cases)
+        EXPECT_EQ(AnsiCodePage(QLocale(C.Locale)), C.CodePage) << C.Locale;
 }
 
 TEST(StoredDate, OnlyFiniteDatesInTheShownRangeBecomeDates)
@@ -333,6 +443,158 @@ TEST_F(BestScoresDialog, AGameThatEndsWithAWinningScoreAsksForTheNameOverItsRow)
     EXPECT_EQ(DateFromStored(Form->StateBlock().FBestScores[0].Date), QDate::currentDate());
     EXPECT_EQ(Form->StateBlock().FBestScores[0].Score, 150);
     EXPECT_EQ(BestScoresForm->findChild<QLineEdit*>(), nullptr);
+}
+
+// Files written on Windows hold names in its ANSI code page: they show as the player wrote them,
+// and an entry that confirms the name offered keeps its bytes as they were.
+TEST_F(BestScoresDialog, ANameInTheLocalesCodePageIsShownAndKeptByteForByte)
+{
+    const struct {
+        QLocale Locale;
+        int CodePage;
+        QByteArray Bytes;
+        QString Text;
+    } Cases[] = {
+        {QLocale(QLocale::German, QLocale::Germany), 1252, "Jos\xE9 M\xFCller", QString::fromUtf8("José Müller")},
+        {QLocale(QLocale::Russian, QLocale::Russia), 1251, "\xC8\xE2\xE0\xED", QString::fromUtf8("Иван")},
+        {QLocale(QLocale::Japanese, QLocale::Japan), 932, "\x93\xFA\x96\x7B", QString::fromUtf8("日本")},
+        // 32 letters: 64 bytes of UTF-8 if it were written anew.
+        {QLocale(QLocale::Russian, QLocale::Russia), 1251, QByteArray(32, '\xC8'), QString(32, QChar(0x0418))},
+#ifndef _WIN32
+        // A byte the code page leaves undefined shows as a replacement and still stays.
+        {QLocale(QLocale::English, QLocale::UnitedStates), 1252, "A\x81" "B", QString("A") + QChar(0xFFFD) + "B"},
+#endif
+    };
+    for (const auto& C : Cases) {
+#ifdef _WIN32
+        // Windows reads in the system's code page, whatever the locale.
+        if (C.CodePage != int(GetACP()))
+            continue;
+#endif
+        SCOPED_TRACE(C.CodePage);
+        const TPlayerLocale Player(C.Locale);
+        TStateBlock& Block = Form->StateBlock();
+        Block = TStateBlock{};
+        std::memcpy(Block.FLastPlayerName, C.Bytes.constData(), size_t(C.Bytes.size()));
+        std::memcpy(Block.FBestScores[0].Name, C.Bytes.constData(), size_t(C.Bytes.size()));
+        Block.FBestScores[0].Score = 500;
+        const TStateBlock Before = Block;
+
+        QString Offered, Shown;
+        Modals.Forget();
+        Modals.OnModal = [&](QWidget* Dialog) {
+            auto* Edit = Dialog->findChild<QLineEdit*>();
+            Offered = Edit->text();
+            TGridTexts Texts(BestScoresForm->Grid);
+            Texts.Paint();
+            Shown = Texts.At(1, 1).Text;
+            QTest::keyClick(Edit, Qt::Key_Return);
+        };
+        Play();
+        Form->SetScore(150);
+        Form->Execute(Form->aStop);
+        EXPECT_EQ(Offered, C.Text);
+        EXPECT_EQ(Shown, C.Text);
+        EXPECT_EQ(QByteArray(Block.FBestScores[1].Name, NameFieldSize),
+                  QByteArray(Before.FLastPlayerName, NameFieldSize));
+        EXPECT_EQ(QByteArray(Block.FLastPlayerName, NameFieldSize), QByteArray(Before.FLastPlayerName, NameFieldSize));
+
+        // A name typed anew is written in the field's own encoding: here UTF-8.
+        const QString Typed = QString::fromUtf8("Zoë");
+        Modals.Forget();
+        Modals.OnModal = [&](QWidget* Dialog) {
+            QKeyEvent Press(QEvent::KeyPress, 0, Qt::NoModifier, Typed);
+            QApplication::sendEvent(Dialog->findChild<QLineEdit*>(), &Press);
+            Dialog->close();
+        };
+        Play();
+        Form->SetScore(120);
+        Form->Execute(Form->aStop);
+        ASSERT_EQ(Block.FBestScores[2].Score, 120);
+        EXPECT_EQ(ReadNameField(Block.FBestScores[2].Name), Typed);
+        EXPECT_EQ(ReadNameField(Block.FLastPlayerName), Typed);
+#ifndef _WIN32
+        EXPECT_EQ(QByteArray(Block.FBestScores[2].Name), Typed.toUtf8());
+        EXPECT_EQ(QByteArray(Block.FLastPlayerName), Typed.toUtf8());
+#endif
+    }
+}
+
+#ifndef _WIN32
+// Written anew, 32 Cyrillic letters of a Windows file take 64 bytes: an edit that does not
+// lengthen the name is taken as it is, and a letter more is refused.
+TEST_F(BestScoresDialog, AnEditOfAnOfferedNameThatOnlyItsCodePageHoldsTakesNothingAwayButTheEdit)
+{
+    const TPlayerLocale Russian(QLocale(QLocale::Russian, QLocale::Russia));
+    std::memset(Form->StateBlock().FLastPlayerName, '\xC8', NameFieldSize);
+    const QString Offered(32, QChar(0x0418));
+    QStringList Seen;
+    Modals.OnModal = [&](QWidget* Dialog) {
+        auto* Edit = Dialog->findChild<QLineEdit*>();
+        Edit->end(false);
+        QKeyEvent Press(QEvent::KeyPress, 0, Qt::NoModifier, "x");
+        QApplication::sendEvent(Edit, &Press);
+        Seen << Edit->text();
+        QTest::keyClick(Edit, Qt::Key_Backspace);
+        Seen << Edit->text();
+        QApplication::sendEvent(Edit, &Press);
+        Seen << Edit->text();
+        Dialog->close();
+    };
+    Play();
+    Form->SetScore(10);
+    Form->Execute(Form->aStop);
+    EXPECT_EQ(Seen, (QStringList{Offered, Offered.left(31), Offered.left(31)}));
+    // The field then keeps what fits of it.
+    EXPECT_EQ(ReadNameField(Form->StateBlock().FBestScores[0].Name), Offered.left(16));
+}
+#endif
+
+// The Space of a hard drop that ended the game is still down, or repeating, as the entry opens.
+TEST_F(BestScoresDialog, KeysOfTheGameStillHeldWhenTheEntryOpensDoNotReachIt)
+{
+    BestScoresForm->SetNameEntryGrace(NameEntryGrace);
+    WriteNameField(Form->StateBlock().FLastPlayerName, "Bea");
+    QStringList Seen;
+    Modals.OnModal = [&](QWidget* Dialog) {
+        auto* Edit = Dialog->findChild<QLineEdit*>();
+        const auto SendSpace = [&](bool AutoRepeat) {
+            QKeyEvent Press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ", AutoRepeat);
+            QApplication::sendEvent(Edit, &Press);
+            Seen << Edit->text();
+        };
+        SendSpace(false);
+        QTest::keyClick(Edit, Qt::Key_Return);
+        Seen << (Dialog->isVisible() ? "open" : "closed");
+        QTest::qWait(NameEntryGrace);
+        SendSpace(true);
+        SendSpace(false);
+        QTest::keyClick(Edit, Qt::Key_Return);
+    };
+    Play();
+    Form->SetScore(150);
+    Form->Execute(Form->aStop);
+    EXPECT_EQ(Seen, (QStringList{"Bea", "open", "Bea", " "}));
+    // A blank name stays in its record, but the last name is still the one typed before.
+    EXPECT_EQ(ReadNameField(Form->StateBlock().FBestScores[0].Name), " ");
+    EXPECT_EQ(ReadNameField(Form->StateBlock().FLastPlayerName), "Bea");
+}
+
+TEST_F(BestScoresDialog, ABlankNameIsStoredInItsRecordButNotOfferedNextTime)
+{
+    for (const QString& Blank : {QString(), QString("   "), QString("\t ")}) {
+        WriteNameField(Form->StateBlock().FLastPlayerName, "Bea");
+        Modals.Forget();
+        Modals.OnModal = [&](QWidget* Dialog) {
+            Dialog->findChild<QLineEdit*>()->setText(Blank);
+            Dialog->close();
+        };
+        Play();
+        Form->SetScore(Form->StateBlock().FBestScores[0].Score + 10);
+        Form->Execute(Form->aStop);
+        EXPECT_EQ(ReadNameField(Form->StateBlock().FBestScores[0].Name), Blank);
+        EXPECT_EQ(ReadNameField(Form->StateBlock().FLastPlayerName), "Bea");
+    }
 }
 
 TEST_F(BestScoresDialog, ClosingTheEntryWithTheCloseBoxKeepsTheNameCutTo32Bytes)

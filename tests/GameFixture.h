@@ -59,6 +59,8 @@ protected:
         Form = std::make_unique<TZorvikForm>();
         BestScoresForm = new TBestScoresForm(Form.get());
         BestScoresForm->SetStateBlock(&Form->StateBlock());
+        // The tests type as soon as a name entry opens.
+        BestScoresForm->SetNameEntryGrace(0);
         RandSeed(12345);
     }
     void TearDown() override

@@ -216,6 +216,8 @@ TEST_F(GameControl, StopWhilePausedEndsTheGameAndPlayStartsANewOne)
 
 TEST_F(GameControl, TheTimerStepsThePieceDown)
 {
+    // A coarse timer would come early and shorten each step.
+    EXPECT_EQ(Form->Timer->timerType(), Qt::PreciseTimer);
     Play();
     const int Row = Form->Row();
     for (int Tick = 0; Tick < 10; ++Tick)

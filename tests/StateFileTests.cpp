@@ -235,6 +235,18 @@ TEST_F(StateFile, ThePositionIsWrittenLittleEndianAndRestored)
     EXPECT_EQ(Form->pos(), QPoint(100, QWIDGETSIZE_MAX));
 }
 
+// Where the platform cannot say where the window is, the close keeps the position saved before.
+TEST(WindowPosition, OnlyPlatformsThatKnowTheWindowsPlaceHaveItSaved)
+{
+    const struct {
+        const char* Platform;
+        bool Reports;
+    } Cases[] = {{"xcb", true}, {"windows", true}, {"offscreen", true}, {"cocoa", true},
+                 {"wayland", false}, {"wayland-egl", false}, {"wayland-brcm", false}};
+    for (const auto& C : Cases)
+        EXPECT_EQ(PlatformReportsWindowPosition(C.Platform), C.Reports) << C.Platform;
+}
+
 TEST_F(StateFile, AShortFileIsIgnoredWholeAndALongOneReadForItsFirst520Bytes)
 {
     WriteAll(StatePath(), CountingBytes(519));
