@@ -7,8 +7,10 @@ cd "$(dirname "$0")/.."
 run_tests=yes
 [ "${1:-}" = --no-tests ] && run_tests=no
 
-# Wine runs what is built, NSIS makes the installer, icoutils the icon.
-scripts/deps.sh wine wine64 nsis icoutils zip unzip
+# MinGW-w64 builds, Wine runs what is built, NSIS makes the installer, icoutils the icon. The
+# compiler is needed also where Qt for Windows came ready-made into the cache.
+scripts/deps.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools \
+  wine wine64 nsis icoutils zip unzip
 
 qt=$(scripts/build-qt-mingw.sh | tail -n1)
 if [ ! -f build-windows/build.ninja ]; then
