@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -677,6 +678,146 @@ TEST_F(ChecksumFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed)
     EXPECT_EQ(ReadBack(Victim, New.size()), New);
     struct stat Info{};
     EXPECT_TRUE(lstat(QFile::encodeName(Planted).constData(), &Info) == 0 && S_ISLNK(Info.st_mode));
+}
+
+// A shared folder and a folder of root's beside it, holding a file only root may read.
+class SharedFolderLinks : public ChecksumFile {
+protected:
+    void SetUp() override
+    {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "needs root to act as two users";
+        ASSERT_EQ(chmod(QFile::encodeName(Folder.path()).constData(), 0755), 0);
+        ASSERT_TRUE(QDir(Folder.path()).mkdir("private") && QDir(Folder.path()).mkdir("shared"));
+        ASSERT_EQ(chmod(QFile::encodeName(Path("shared")).constData(), 01777), 0);
+        WriteWithCheckSum(Secret, Old.data(), Old.size());
+        ASSERT_EQ(chmod(QFile::encodeName(Secret).constData(), 0600), 0);
+        SecretFile = FileBytes(Secret);
+        ASSERT_EQ(stat(QFile::encodeName(Secret).constData(), &SecretInfo), 0);
+    }
+
+    // Root's file has its content and inode, and nothing else came into its folder.
+    void ExpectSecretUntouched() const
+    {
+        struct stat Now{};
+        EXPECT_EQ(FileBytes(Secret), SecretFile);
+        EXPECT_TRUE(stat(QFile::encodeName(Secret).constData(), &Now) == 0 && Now.st_ino == SecretInfo.st_ino);
+        EXPECT_EQ(QDir(Path("private")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{"secret.chk"});
+    }
+
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = Letters('i', 'p');
+    const QString Secret = Path("private/secret.chk");
+    TBytes SecretFile;
+    struct stat SecretInfo{};
+};
+
+// The rule for links in a shared folder holds for a link that stands for a folder of the name too:
+// through another user's link there, root would otherwise write and read in any folder of root's.
+TEST_F(SharedFolderLinks, AFolderLinkOfAnotherUserIsRefusedForWriteAndReadAndOneOfThisUserIsFollowed)
+{
+    const QByteArray Absolute = QFile::encodeName(Path("private"));
+    ASSERT_EQ(RunInChild(
+                  [&] {
+                      return symlink("../private", QFile::encodeName(Path("shared/relative")).constData()) == 0 &&
+                                     symlink(Absolute.constData(), QFile::encodeName(Path("shared/absolute")).constData()) == 0
+                                 ? 0
+                                 : 2;
+                  },
+                  true),
+              0);
+    // Root's own links: one to the folder, one to the other user's link.
+    ASSERT_TRUE(QFile::link("../private", Path("shared/own")));
+    ASSERT_TRUE(QFile::link("relative", Path("shared/chained")));
+
+    const struct {
+        const char* Name;
+        bool Followed;
+    } Cases[] = {
+        {"shared/relative/secret.chk", false},
+        {"shared/absolute/secret.chk", false},
+        {"shared/chained/secret.chk", false},
+        {"shared/relative/./secret.chk", false},
+        {"shared/own/secret.chk", true},
+        {"shared/own/../private/secret.chk", true},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        const QString Name = Path(Case.Name);
+        if (Case.Followed) {
+            WriteWithCheckSum(Name, New.data(), New.size());
+            EXPECT_EQ(ReadBack(Name, New.size()), New);
+            EXPECT_EQ(ReadBack(Secret, New.size()), New);
+            WriteWithCheckSum(Secret, Old.data(), Old.size());
+            continue;
+        }
+        EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
+                  "Cannot create file " + Name);
+        TBytes Buffer(Old.size(), 0xEE);
+        EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+                  "Cannot open file " + Name);
+        EXPECT_EQ(Buffer, TBytes(Old.size(), 0xEE));
+        EXPECT_EQ(FileBytes(Secret), SecretFile);
+    }
+    EXPECT_EQ(ReadBack(Secret, Old.size()), Old);
+    EXPECT_EQ(QDir(Path("private")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"secret.chk"});
+}
+
+// The other user swaps a folder of its own and its link to root's folder back and forth while root
+// writes and reads through the folder's name: each write lands in the real folder or is refused,
+// and each read finds what was written there or nothing, never root's file.
+TEST_F(SharedFolderLinks, AFolderSwappedWithALinkMeanwhileNeverLeadsAWriteOrAReadThroughTheLink)
+{
+    const QByteArray Real = QFile::encodeName(Path("shared/real"));
+    const QByteArray Link = QFile::encodeName(Path("shared/link"));
+    const QByteArray Target = QFile::encodeName(Path("private"));
+    ASSERT_EQ(RunInChild(
+                  [&] {
+                      return mkdir(Real.constData(), 0755) == 0 && symlink(Target.constData(), Link.constData()) == 0
+                                 ? 0
+                                 : 2;
+                  },
+                  true),
+              0);
+    int Stop[2];
+    ASSERT_EQ(pipe2(Stop, O_CLOEXEC), 0);
+    // Swaps until the pipe is closed; fails when it never swapped.
+    const pid_t Swapper = StartChild(
+        [&] {
+            ::close(Stop[1]);
+            fcntl(Stop[0], F_SETFL, O_NONBLOCK);
+            long Swaps = 0;
+            char Byte;
+            while (::read(Stop[0], &Byte, 1) < 0 && errno == EAGAIN)
+                Swaps += renameat2(AT_FDCWD, Real.constData(), AT_FDCWD, Link.constData(), RENAME_EXCHANGE) == 0;
+            return Swaps > 0 ? 0 : 2;
+        },
+        true);
+    ::close(Stop[0]);
+    const QString Name = Path("shared/real/secret.chk");
+    int Written = 0, Refused = 0, Read = 0;
+    for (int Round = 0; Round < 300; ++Round) {
+        try {
+            WriteWithCheckSum(Name, New.data(), New.size());
+            ++Written;
+        } catch (const EFCreateError& Error) {
+            EXPECT_EQ(Error.Message(), "Cannot create file " + Name);
+            ++Refused;
+        }
+        TBytes Buffer(New.size(), 0xEE);
+        try {
+            ReadWithCheckSum(Name, Buffer.data(), Buffer.size());
+            EXPECT_EQ(Buffer, New) << "round " << Round;
+            ++Read;
+        } catch (const EFOpenError&) {
+        }
+    }
+    ::close(Stop[1]);
+    EXPECT_EQ(WaitForChild(Swapper), 0);
+    ExpectSecretUntouched();
+    std::printf("%d writes landed, %d refused, %d reads\n", Written, Refused, Read);
 }
 
 TEST_F(ChecksumFile, ANameTheSystemCannotRepresentIsRefusedNotCutShort)
