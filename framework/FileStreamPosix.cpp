@@ -504,9 +504,9 @@ TAttempt ReplaceOnce(const QString& FileName, const QByteArray& Path,
     }
 
     if (Handle < 0) {
-        // In place: the folder refuses a new file or keeps every name, or the file has other names. The lock moves from
-        // the reading descriptor to the writing one; should another writer come in between, its
-        // content is the one to read.
+        // In place: the folder refuses a new file or keeps every name, or the file has other names.
+        // The lock moves from the reading descriptor to the writing one; should another writer come
+        // in between, its content is the one to read.
         struct stat Current{};
         TDescriptor Writing(OpenRegular(Folder, Name, O_WRONLY, Current, false));
         Held.Reset();
