@@ -25,7 +25,8 @@ class TFileStream {
 public:
     // Opens an existing regular file (or a link to one) without ever blocking on a pipe or a device;
     // raises EFOpenError "Cannot open file <name>", also for a name the system cannot represent. While the locks of others refuse the open, it
-    // tries again for up to Wait; a file replaced by a rename meanwhile is opened anew.
+    // tries again for up to Wait; a file replaced by a rename meanwhile is opened anew. Links are
+    // followed as ReplaceFile follows them, in the folders of the name as in its last part.
     static TFileStream Open(const QString& FileName, TFileAccess Access, TShareMode Share,
                             std::chrono::milliseconds Wait = std::chrono::milliseconds(0));
 
@@ -54,11 +55,15 @@ private:
 
 // Creates a file anew with the given content. Symbolic links are followed as the system follows
 // them, but not one in a sticky folder everyone may write that belongs neither to this user nor to
-// the folder's owner. The content goes to a new file in the same folder, which only this user may
-// open until it is complete and then gets the old file's permissions, owner and extended attributes;
-// it replaces the old one by a rename once complete (and, with Durable, on disk): a failed write
+// the folder's owner, whether it stands for a folder of the name or for the file. The content goes
+// to a new file in the same folder, which only this user may open until it is complete and then
+// gets the old file's permissions, owner and extended attributes, or for a file that did not exist
+// those the system gives a file created there (the folder's default access list included); it
+// replaces the old one by a rename once complete (and, with Durable, on disk): a failed write
 // therefore leaves the old file as it was, and a killed process leaves no new file behind. A file
-// with several names, or one in a folder that refuses new files, is written in place instead. Every
+// with several names, or one in a folder that refuses new files, is written in place instead; in
+// an append-only folder, which keeps every name made in it, an existing file is written in place
+// and a new one is made under its own name. Every
 // step works from the folder's descriptor, so any name the system can open can be written. Raises
 // EFCreateError "Cannot create file <name>" when the file cannot be made, is not a regular file, may
 // not be written, has a name the system cannot represent, or is held by another open, and the write

@@ -1,13 +1,16 @@
 #include "framework/FileStream.h"
 
+#include "framework/FileStreamPathPosix.h"
 #include "framework/FileStreamSystem.h"
 
 #include <QFile>
+#include <QtEndian>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -16,11 +19,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+
+using namespace PosixFiles;
 
 namespace {
 
@@ -62,110 +69,6 @@ bool LockBefore(int Handle, TShareMode Share, TClock::time_point Deadline)
 bool SameFile(const struct stat& A, const struct stat& B)
 {
     return A.st_dev == B.st_dev && A.st_ino == B.st_ino;
-}
-
-// Closes the descriptor it holds when it goes out of scope.
-class TDescriptor {
-public:
-    TDescriptor() = default;
-    explicit TDescriptor(int Handle) : FHandle(Handle) {}
-    TDescriptor(const TDescriptor&) = delete;
-    TDescriptor& operator=(const TDescriptor&) = delete;
-    ~TDescriptor() { Reset(); }
-    int Get() const { return FHandle; }
-    int Release() { return std::exchange(FHandle, -1); }
-    void Reset(int Handle = -1)
-    {
-        if (FHandle >= 0)
-            ::close(FHandle);
-        FHandle = Handle;
-    }
-
-private:
-    int FHandle = -1;
-};
-
-// Opens an existing regular file, -1 for anything else. A pipe or a device is refused before it is
-// opened, and the open does not wait for a pipe's other end should the name change meanwhile.
-// With Follow false the name itself must be the file, not a link to it.
-int OpenRegular(int Folder, const char* Name, int Flags, struct stat& Info, bool Follow = true)
-{
-    if (::fstatat(Folder, Name, &Info, Follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
-        return -1;
-    if (!S_ISREG(Info.st_mode)) {
-        errno = EINVAL;
-        return -1;
-    }
-    TDescriptor Handle(
-        ::openat(Folder, Name, Flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (Follow ? 0 : O_NOFOLLOW)));
-    if (Handle.Get() < 0)
-        return -1;
-    if (fstat(Handle.Get(), &Info) != 0 || !S_ISREG(Info.st_mode)) {
-        errno = EINVAL;
-        return -1;
-    }
-    const int Status = fcntl(Handle.Get(), F_GETFL);
-    if (Status < 0 || fcntl(Handle.Get(), F_SETFL, Status & ~O_NONBLOCK) != 0)
-        return -1;
-    return Handle.Release();
-}
-
-// The file a name stands for: the folder that holds it, open, and its name there. Every step works
-// from a folder's descriptor, so no path grows longer than one the system was given.
-struct TPlace {
-    TDescriptor Folder;
-    QByteArray Name;
-};
-
-// Moves Place to the folder and last name of Path, taken relative to Place's folder.
-bool EnterPath(TPlace& Place, const QByteArray& Path)
-{
-    const qsizetype Slash = Path.lastIndexOf('/');
-    const QByteArray Folder = Slash < 0 ? QByteArray(".") : Slash == 0 ? QByteArray("/") : Path.left(Slash);
-    const int Base = Path.startsWith('/') || Place.Folder.Get() < 0 ? AT_FDCWD : Place.Folder.Get();
-    const int Entered = ::openat(Base, Folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (Entered < 0)
-        return false;
-    Place.Folder.Reset(Entered);
-    Place.Name = Path.mid(Slash + 1);
-    // A name ending in a slash names a folder.
-    return !Place.Name.isEmpty();
-}
-
-// The kernel's rule for links in a shared folder: in a sticky folder that everyone may write, a
-// link is followed only when it belongs to this user or to the folder's owner, so that a link
-// planted by someone else cannot send a write to a file of ours.
-bool MayFollow(int Folder, const struct stat& Link)
-{
-    struct stat Info{};
-    if (fstat(Folder, &Info) != 0)
-        return false;
-    const bool Shared = (Info.st_mode & S_ISVTX) && (Info.st_mode & S_IWOTH);
-    return !Shared || Link.st_uid == geteuid() || Link.st_uid == Info.st_uid;
-}
-
-// Follows symbolic links as far as the system would when opening the name; the file need not exist.
-bool Resolve(const QByteArray& Path, TPlace& Place, struct stat& Info, bool& Exists)
-{
-    constexpr int MaxLinks = 40;
-    if (!EnterPath(Place, Path))
-        return false;
-    for (int Followed = 0;; ++Followed) {
-        Exists = ::fstatat(Place.Folder.Get(), Place.Name.constData(), &Info, AT_SYMLINK_NOFOLLOW) == 0;
-        if (!Exists)
-            return errno == ENOENT;
-        if (!S_ISLNK(Info.st_mode))
-            return true;
-        if (Followed == MaxLinks || !MayFollow(Place.Folder.Get(), Info))
-            return false;
-        QByteArray Link(PATH_MAX, '\0');
-        const ssize_t Length = ::readlinkat(Place.Folder.Get(), Place.Name.constData(), Link.data(), size_t(Link.size()));
-        if (Length <= 0 || Length >= Link.size())
-            return false;
-        Link.truncate(Length);
-        if (!EnterPath(Place, Link))
-            return false;
-    }
 }
 
 // Temporaries of one file share a prefix made from its name. A hash keeps the names short, so that
@@ -216,7 +119,8 @@ void RemoveAbandonedTemporaries(int Folder, const QByteArray& Prefix)
 }
 
 // The permissions a file created anew gets, as the process's mask leaves them. The mask is read,
-// never set: setting it would change it for every thread of the program for a moment.
+// never set: setting it would change it for every thread of the program for a moment. When it
+// cannot be read (no /proc, no free descriptor), the file stays this user's alone.
 mode_t NewFileMode()
 {
     TDescriptor Status(::open("/proc/self/status", O_RDONLY | O_CLOEXEC));
@@ -226,7 +130,70 @@ mode_t NewFileMode()
     const qsizetype At = Text.indexOf("\nUmask:");
     bool Valid = false;
     const uint Mask = At < 0 ? 0 : Text.mid(At + 7, Text.indexOf('\n', At + 1) - At - 7).trimmed().toUInt(&Valid, 8);
-    return Valid ? mode_t(0666 & ~Mask) : mode_t(0644);
+    return Valid ? mode_t(0666 & ~Mask) : mode_t(0600);
+}
+
+// The mode a program asks for when it creates a file of data.
+constexpr mode_t NewFileRequest = 0666;
+
+// The access list the system gives a file created with NewFileRequest in a folder with a default
+// list: the default's entries, with the owner's, the group class's (the mask, or the owning group
+// without one) and the others' rights cut to the mode; the process's mask plays no part then.
+// Mode gets the matching permissions. False when the folder has no default list. The attribute's
+// form: a little-endian version 2, then entries of a 16-bit tag, 16-bit rights and 32-bit id.
+bool InheritedAccessList(int Listing, QByteArray& List, mode_t& Mode)
+{
+    constexpr std::uint16_t UserObj = 0x01, GroupObj = 0x04, Mask = 0x10, Other = 0x20;
+    constexpr int Header = 4, EntrySize = 8;
+    List.resize(Header + 32 * EntrySize);
+    ssize_t Size;
+    while ((Size = fgetxattr(Listing, "system.posix_acl_default", List.data(), size_t(List.size()))) < 0 &&
+           errno == ERANGE) {
+        const ssize_t Needed = fgetxattr(Listing, "system.posix_acl_default", nullptr, 0);
+        if (Needed <= 0)
+            return false;
+        List.resize(Needed);
+    }
+    if (Size <= Header || (Size - Header) % EntrySize != 0 || qFromLittleEndian<std::uint32_t>(List.constData()) != 2)
+        return false;
+    List.truncate(Size);
+    bool HasMask = false;
+    for (qsizetype At = Header; At < Size; At += EntrySize)
+        HasMask = HasMask || qFromLittleEndian<std::uint16_t>(List.constData() + At) == Mask;
+    Mode = 0;
+    for (qsizetype At = Header; At < Size; At += EntrySize) {
+        const std::uint16_t Tag = qFromLittleEndian<std::uint16_t>(List.constData() + At);
+        const int Shift = Tag == UserObj ? 6 : Tag == (HasMask ? Mask : GroupObj) ? 3 : Tag == Other ? 0 : -1;
+        if (Shift < 0)
+            continue;
+        const std::uint16_t Rights =
+            qFromLittleEndian<std::uint16_t>(List.constData() + At + 2) & ((NewFileRequest >> Shift) | ~07);
+        qToLittleEndian(Rights, List.data() + At + 2);
+        Mode |= mode_t(Rights & 07) << Shift;
+    }
+    return true;
+}
+
+// Gives a temporary that is to become a new file what the system gives a file created there.
+// The mode is set as well, so that it is right where the folder's list cannot be copied.
+void GiveNewFileRights(int Handle, int Listing)
+{
+    QByteArray List;
+    mode_t Mode = 0;
+    if (Listing < 0 || !InheritedAccessList(Listing, List, Mode)) {
+        fchmod(Handle, NewFileMode());
+        return;
+    }
+    fchmod(Handle, Mode);
+    fsetxattr(Handle, "system.posix_acl_access", List.constData(), size_t(List.size()), 0);
+}
+
+// In an append-only folder names can be made but not removed or renamed over: a temporary would
+// stay there for good.
+bool AppendOnly(int Listing)
+{
+    int Flags = 0;
+    return Listing >= 0 && ::ioctl(Listing, FS_IOC_GETFLAGS, &Flags) == 0 && (Flags & FS_APPEND_FL) != 0;
 }
 
 // Only this user may open a temporary until it is complete; it gets the permissions it is meant to
@@ -245,9 +212,9 @@ bool ClaimTemporary(int Handle)
 // An unnamed file in the folder; it is named only when complete, so a killed writer leaves nothing.
 int CreateUnnamedTemporary(int Folder)
 {
-    // The name is given through /proc, which needs no privilege.
-    static const bool Linkable = ::access("/proc/self/fd", X_OK) == 0;
-    if (!UnnamedTemporariesAllowed || !Linkable)
+    // The name is given through /proc, which needs no privilege. It is looked for every time, as a
+    // program may lose it (a new mount namespace, a sandbox) after its first write.
+    if (!UnnamedTemporariesAllowed || ::access("/proc/self/fd", X_OK) != 0)
         return -1;
     TDescriptor Handle(::openat(Folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, TemporaryMode));
     if (Handle.Get() >= 0 && !Lock(Handle.Get(), TShareMode::Exclusive)) {
@@ -371,16 +338,21 @@ TFileStream TFileStream::Open(const QString& FileName, TFileAccess Access, TShar
     const int Flags = Access == TFileAccess::Read ? O_RDONLY : O_RDWR;
     const TClock::time_point Deadline = TClock::now() + Wait;
     for (int Reopened = 0;; ++Reopened) {
+        TPlace Place;
         struct stat Opened{};
-        TDescriptor Handle(OpenRegular(AT_FDCWD, Name.constData(), Flags, Opened));
+        bool Exists = false;
+        if (!Resolve(Name, Place, Opened, Exists) || !Exists)
+            break;
+        TDescriptor Handle(OpenRegular(Place.Folder.Get(), Place.Name.constData(), Flags, Opened, false));
         if (Handle.Get() < 0)
             break;
         if (!LockBefore(Handle.Get(), Share, Deadline))
             break;
-        // A writer that replaces the file by a rename holds the old one until the new one is in its
-        // place: what was waited for is then under the name.
+        // A writer that replaces the file by a rename in its folder holds the old one until the new
+        // one is in its place: what was waited for is then under the name.
         struct stat Named{};
-        const bool Replaced = ::stat(Name.constData(), &Named) != 0 || !SameFile(Opened, Named);
+        const bool Replaced = ::fstatat(Place.Folder.Get(), Place.Name.constData(), &Named, AT_SYMLINK_NOFOLLOW) != 0 ||
+                              !SameFile(Opened, Named);
         if (!Replaced || (Reopened >= 3 && TClock::now() >= Deadline))
             return TFileStream(Handle.Release());
     }
@@ -442,6 +414,31 @@ int MoveIntoPlace(int Folder, const QByteArray& Temporary, const char* Name, boo
     return ::renameat(Folder, Temporary.constData(), Folder, Name) == 0 ? 0 : errno;
 }
 
+// Where the folder keeps every name made in it, a file that is not there yet is made under its own
+// name, with what the system gives any file created anew, and written there: no temporary is left.
+// It is locked at once; one that another writer wrote before the lock was taken is that writer's.
+TAttempt CreateUnderName(const QString& FileName, int Folder, const char* Name,
+                         const std::function<void(TFileStream&)>& Write, bool Durable, TClock::time_point Deadline)
+{
+    TDescriptor Created(
+        ::openat(Folder, Name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, NewFileRequest));
+    if (Created.Get() < 0 && errno == EEXIST)
+        return TAttempt::Again;
+    struct stat Info{};
+    if (Created.Get() < 0 || !LockBefore(Created.Get(), TShareMode::Exclusive, Deadline) ||
+        fstat(Created.Get(), &Info) != 0)
+        RaiseCreateError(FileName);
+    if (Info.st_size != 0)
+        return TAttempt::Again;
+    TFileStream Stream = TFileStreamAccess::Adopt(Created.Release());
+    Write(Stream);
+    if (Durable) {
+        Stream.Flush();
+        SyncFolder(Folder);
+    }
+    return TAttempt::Done;
+}
+
 TAttempt ReplaceOnce(const QString& FileName, const QByteArray& Path,
                      const std::function<void(TFileStream&)>& Write, bool Durable,
                      const std::function<void(TFileStream&)>& ReadOld, TClock::time_point Deadline)
@@ -487,11 +484,17 @@ TAttempt ReplaceOnce(const QString& FileName, const QByteArray& Path,
         }
     }
 
+    // What the folder says of itself is read through a descriptor that may read it.
+    TDescriptor Listing(::openat(Folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const bool KeepsNames = AppendOnly(Listing.Get());
+    if (!Exists && KeepsNames)
+        return CreateUnderName(FileName, Folder, Name, Write, Durable, Deadline);
+
     const QByteArray Prefix = TemporaryPrefix(Target.Name);
     TTemporaryGuard Temporary{Folder, {}};
     int Handle = -1;
     // Another name of the same file would keep the old content after a rename.
-    if (!Exists || Old.st_nlink <= 1) {
+    if (!KeepsNames && (!Exists || Old.st_nlink <= 1)) {
         RemoveAbandonedTemporaries(Folder, Prefix);
         Handle = CreateUnnamedTemporary(Folder);
         if (Handle < 0)
@@ -501,9 +504,9 @@ TAttempt ReplaceOnce(const QString& FileName, const QByteArray& Path,
     }
 
     if (Handle < 0) {
-        // In place: the folder refuses a new file, or the file has other names. The lock moves from
-        // the reading descriptor to the writing one; should another writer come in between, its
-        // content is the one to read.
+        // In place: the folder refuses a new file or keeps every name, or the file has other names.
+        // The lock moves from the reading descriptor to the writing one; should another writer come
+        // in between, its content is the one to read.
         struct stat Current{};
         TDescriptor Writing(OpenRegular(Folder, Name, O_WRONLY, Current, false));
         Held.Reset();
@@ -526,7 +529,7 @@ TAttempt ReplaceOnce(const QString& FileName, const QByteArray& Path,
     if (Exists)
         TakeOverAttributes(Handle, Old, Held.Get());
     else
-        fchmod(Handle, NewFileMode());
+        GiveNewFileRights(Handle, Listing.Get());
     if (Durable)
         Stream.Flush();
     if (Temporary.Name.isEmpty() && !LinkUnnamed(Handle, Folder, Prefix, Temporary.Name))

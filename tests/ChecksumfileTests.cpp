@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -23,11 +24,15 @@
 #ifndef _WIN32
 #include "ChildProcess.h"
 
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <sys/sysmacros.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -93,6 +98,52 @@ void PutFile(const QString& Name, const TBytes& Bytes)
     ASSERT_TRUE(File.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(File.write(reinterpret_cast<const char*>(Bytes.data()), qint64(Bytes.size())), qint64(Bytes.size()));
 }
+
+#ifndef _WIN32
+// An access list as the system stores it in an extended attribute: a little-endian version 2, then
+// (tag, rights, id) entries.
+enum TAclTag : std::uint16_t {
+    AclUserObj = 0x01,
+    AclUser = 0x02,
+    AclGroupObj = 0x04,
+    AclGroup = 0x08,
+    AclMask = 0x10,
+    AclOther = 0x20
+};
+struct TAclEntry {
+    TAclTag Tag;
+    std::uint16_t Rights;
+    std::uint32_t Id = 0xFFFFFFFF;
+};
+
+QByteArray AccessListBytes(std::initializer_list<TAclEntry> Entries)
+{
+    QByteArray Bytes(4, '\0');
+    qToLittleEndian(std::uint32_t(2), Bytes.data());
+    for (const TAclEntry& Entry : Entries) {
+        QByteArray Field(8, '\0');
+        qToLittleEndian(std::uint16_t(Entry.Tag), Field.data());
+        qToLittleEndian(Entry.Rights, Field.data() + 2);
+        qToLittleEndian(Entry.Id, Field.data() + 4);
+        Bytes += Field;
+    }
+    return Bytes;
+}
+
+// An extended attribute's value, empty when the file has none of that name.
+QByteArray AttributeOf(const QString& Name, const char* Key)
+{
+    QByteArray Value(1024, '\0');
+    const ssize_t Size = getxattr(QFile::encodeName(Name).constData(), Key, Value.data(), size_t(Value.size()));
+    return Size < 0 ? QByteArray() : Value.left(Size);
+}
+
+mode_t ModeOf(const QString& Name)
+{
+    struct stat Info{};
+    return stat(QFile::encodeName(Name).constData(), &Info) == 0 ? Info.st_mode & 07777 : mode_t(-1);
+}
+#endif
 
 class ChecksumFile : public ::testing::Test {
 protected:
@@ -679,6 +730,146 @@ TEST_F(ChecksumFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed)
     EXPECT_TRUE(lstat(QFile::encodeName(Planted).constData(), &Info) == 0 && S_ISLNK(Info.st_mode));
 }
 
+// A shared folder and a folder of root's beside it, holding a file only root may read.
+class SharedFolderLinks : public ChecksumFile {
+protected:
+    void SetUp() override
+    {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "needs root to act as two users";
+        ASSERT_EQ(chmod(QFile::encodeName(Folder.path()).constData(), 0755), 0);
+        ASSERT_TRUE(QDir(Folder.path()).mkdir("private") && QDir(Folder.path()).mkdir("shared"));
+        ASSERT_EQ(chmod(QFile::encodeName(Path("shared")).constData(), 01777), 0);
+        WriteWithCheckSum(Secret, Old.data(), Old.size());
+        ASSERT_EQ(chmod(QFile::encodeName(Secret).constData(), 0600), 0);
+        SecretFile = FileBytes(Secret);
+        ASSERT_EQ(stat(QFile::encodeName(Secret).constData(), &SecretInfo), 0);
+    }
+
+    // Root's file has its content and inode, and nothing else came into its folder.
+    void ExpectSecretUntouched() const
+    {
+        struct stat Now{};
+        EXPECT_EQ(FileBytes(Secret), SecretFile);
+        EXPECT_TRUE(stat(QFile::encodeName(Secret).constData(), &Now) == 0 && Now.st_ino == SecretInfo.st_ino);
+        EXPECT_EQ(QDir(Path("private")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{"secret.chk"});
+    }
+
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = Letters('i', 'p');
+    const QString Secret = Path("private/secret.chk");
+    TBytes SecretFile;
+    struct stat SecretInfo{};
+};
+
+// The rule for links in a shared folder holds for a link that stands for a folder of the name too:
+// through another user's link there, root would otherwise write and read in any folder of root's.
+TEST_F(SharedFolderLinks, AFolderLinkOfAnotherUserIsRefusedForWriteAndReadAndOneOfThisUserIsFollowed)
+{
+    const QByteArray Absolute = QFile::encodeName(Path("private"));
+    ASSERT_EQ(RunInChild(
+                  [&] {
+                      return symlink("../private", QFile::encodeName(Path("shared/relative")).constData()) == 0 &&
+                                     symlink(Absolute.constData(), QFile::encodeName(Path("shared/absolute")).constData()) == 0
+                                 ? 0
+                                 : 2;
+                  },
+                  true),
+              0);
+    // Root's own links: one to the folder, one to the other user's link.
+    ASSERT_TRUE(QFile::link("../private", Path("shared/own")));
+    ASSERT_TRUE(QFile::link("relative", Path("shared/chained")));
+
+    const struct {
+        const char* Name;
+        bool Followed;
+    } Cases[] = {
+        {"shared/relative/secret.chk", false},
+        {"shared/absolute/secret.chk", false},
+        {"shared/chained/secret.chk", false},
+        {"shared/relative/./secret.chk", false},
+        {"shared/own/secret.chk", true},
+        {"shared/own/../private/secret.chk", true},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        const QString Name = Path(Case.Name);
+        if (Case.Followed) {
+            WriteWithCheckSum(Name, New.data(), New.size());
+            EXPECT_EQ(ReadBack(Name, New.size()), New);
+            EXPECT_EQ(ReadBack(Secret, New.size()), New);
+            WriteWithCheckSum(Secret, Old.data(), Old.size());
+            continue;
+        }
+        EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
+                  "Cannot create file " + Name);
+        TBytes Buffer(Old.size(), 0xEE);
+        EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
+                  "Cannot open file " + Name);
+        EXPECT_EQ(Buffer, TBytes(Old.size(), 0xEE));
+        EXPECT_EQ(FileBytes(Secret), SecretFile);
+    }
+    EXPECT_EQ(ReadBack(Secret, Old.size()), Old);
+    EXPECT_EQ(QDir(Path("private")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"secret.chk"});
+}
+
+// The other user swaps a folder of its own and its link to root's folder back and forth while root
+// writes and reads through the folder's name: each write lands in the real folder or is refused,
+// and each read finds what was written there or nothing, never root's file.
+TEST_F(SharedFolderLinks, AFolderSwappedWithALinkMeanwhileNeverLeadsAWriteOrAReadThroughTheLink)
+{
+    const QByteArray Real = QFile::encodeName(Path("shared/real"));
+    const QByteArray Link = QFile::encodeName(Path("shared/link"));
+    const QByteArray Target = QFile::encodeName(Path("private"));
+    ASSERT_EQ(RunInChild(
+                  [&] {
+                      return mkdir(Real.constData(), 0755) == 0 && symlink(Target.constData(), Link.constData()) == 0
+                                 ? 0
+                                 : 2;
+                  },
+                  true),
+              0);
+    int Stop[2];
+    ASSERT_EQ(pipe2(Stop, O_CLOEXEC), 0);
+    // Swaps until the pipe is closed; fails when it never swapped.
+    const pid_t Swapper = StartChild(
+        [&] {
+            ::close(Stop[1]);
+            fcntl(Stop[0], F_SETFL, O_NONBLOCK);
+            long Swaps = 0;
+            char Byte;
+            while (::read(Stop[0], &Byte, 1) < 0 && errno == EAGAIN)
+                Swaps += renameat2(AT_FDCWD, Real.constData(), AT_FDCWD, Link.constData(), RENAME_EXCHANGE) == 0;
+            return Swaps > 0 ? 0 : 2;
+        },
+        true);
+    ::close(Stop[0]);
+    const QString Name = Path("shared/real/secret.chk");
+    int Written = 0, Refused = 0, Read = 0;
+    for (int Round = 0; Round < 300; ++Round) {
+        try {
+            WriteWithCheckSum(Name, New.data(), New.size());
+            ++Written;
+        } catch (const EFCreateError& Error) {
+            EXPECT_EQ(Error.Message(), "Cannot create file " + Name);
+            ++Refused;
+        }
+        TBytes Buffer(New.size(), 0xEE);
+        try {
+            ReadWithCheckSum(Name, Buffer.data(), Buffer.size());
+            EXPECT_EQ(Buffer, New) << "round " << Round;
+            ++Read;
+        } catch (const EFOpenError&) {
+        }
+    }
+    ::close(Stop[1]);
+    EXPECT_EQ(WaitForChild(Swapper), 0);
+    ExpectSecretUntouched();
+    std::printf("%d writes landed, %d refused, %d reads\n", Written, Refused, Read);
+}
+
 TEST_F(ChecksumFile, ANameTheSystemCannotRepresentIsRefusedNotCutShort)
 {
     const TBytes Old = Letters('a', 'h');
@@ -741,6 +932,135 @@ TEST_F(ChecksumFile, ALongPathAndAChainOfFortyLinksAreWrittenAsTheyAreRead)
     EXPECT_EQ(ReadBack(Path("real.chk"), New.size()), New);
 }
 
+// Where /proc is hidden the file mode mask cannot be read: a new file is then this user's alone,
+// whatever the mask, and a replacement, whose unnamed temporary would get its name through /proc,
+// takes a named one, leaving nothing behind.
+TEST_F(ChecksumFile, WithoutProcANewFileIsThisUsersAloneAndAReplacementStillSucceeds)
+{
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = Letters('i', 'p');
+    // Written here first, so that the child starts as a program that has written with /proc.
+    WriteWithCheckSum(Path("existing.chk"), Old.data(), Old.size());
+    constexpr int NotPermitted = 77;
+    const int Outcome = RunInChild([&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return NotPermitted;
+        if (umount2("/proc", MNT_DETACH) != 0 && mount("none", "/proc", "tmpfs", 0, "size=16k") != 0)
+            return NotPermitted;
+        if (access("/proc/self/status", F_OK) == 0)
+            return 2;
+        for (const mode_t Mask : {mode_t(077), mode_t(022)}) {
+            umask(Mask);
+            const QString Name = Path(QString("new%1.chk").arg(Mask, 3, 8, QChar('0')));
+            WriteWithCheckSum(Name, New.data(), New.size());
+        }
+        WriteWithCheckSum(Path("existing.chk"), New.data(), New.size());
+        return 0;
+    });
+    if (Outcome == NotPermitted)
+        GTEST_SKIP() << "this process may not hide /proc in a mount namespace of its own";
+    ASSERT_EQ(Outcome, 0);
+    EXPECT_EQ(ModeOf(Path("new077.chk")), 0600u);
+    EXPECT_EQ(ModeOf(Path("new022.chk")), 0600u);
+    EXPECT_EQ(ReadBack(Path("existing.chk"), New.size()), New);
+    EXPECT_EQ(ReadBack(Path("new022.chk"), New.size()), New);
+    EXPECT_EQ(FolderEntries(), QStringList({"existing.chk", "new022.chk", "new077.chk"}));
+}
+
+// An append-only folder keeps every name made in it: a temporary could neither be renamed over the
+// file nor removed. An existing file is written where it is, a new one made under its own name with
+// the mode any new file gets.
+TEST_F(ChecksumFile, InAnAppendOnlyFolderExistingAndNewFilesAreWrittenAndNoOtherNameIsLeft)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to set the append-only attribute";
+    const TBytes Old = Letters('a', 'h');
+    const TBytes New = RandomBytes(3000, 10);
+    WriteWithCheckSum(Path("existing.chk"), Old.data(), Old.size());
+    const int Handle = ::open(QFile::encodeName(Folder.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(Handle, 0);
+    int Flags = 0;
+    if (ioctl(Handle, FS_IOC_GETFLAGS, &Flags) != 0) {
+        ::close(Handle);
+        GTEST_SKIP() << "the file system of the test's folder has no file attributes";
+    }
+    int AppendOnly = Flags | FS_APPEND_FL;
+    if (ioctl(Handle, FS_IOC_SETFLAGS, &AppendOnly) != 0) {
+        ::close(Handle);
+        GTEST_SKIP() << "the file system of the test's folder refuses the append-only attribute";
+    }
+    // Cleared in every case, so that the folder can be removed.
+    struct TClear {
+        int Handle;
+        int Flags;
+        ~TClear()
+        {
+            ioctl(Handle, FS_IOC_SETFLAGS, &Flags);
+            ::close(Handle);
+        }
+    } Clear{Handle, Flags};
+
+    const mode_t Mask = umask(027);
+    WriteWithCheckSum(Path("existing.chk"), New.data(), New.size());
+    WriteWithCheckSum(Path("new.chk"), Old.data(), Old.size());
+    // Once there, the new file is written in place like any other.
+    WriteWithCheckSum(Path("new.chk"), New.data(), New.size());
+    SetUnnamedTemporariesAllowed(false);
+    WriteWithCheckSum(Path("named.chk"), New.data(), New.size());
+    SetUnnamedTemporariesAllowed(true);
+    umask(Mask);
+    for (const char* Name : {"existing.chk", "new.chk", "named.chk"}) {
+        SCOPED_TRACE(Name);
+        EXPECT_EQ(ReadBack(Path(Name), New.size()), New);
+    }
+    EXPECT_EQ(ModeOf(Path("new.chk")), 0640u);
+    EXPECT_EQ(FolderEntries(), QStringList({"existing.chk", "named.chk", "new.chk"}));
+}
+
+// In a folder with a default access list a new file gets what the system gives any file created
+// there with read and write for all, whatever the file mode mask; the private mode the temporary
+// had while it was written must not show.
+TEST_F(ChecksumFile, ANewFileInAFolderWithADefaultAccessListGetsWhatTheSystemGivesAFileCreatedThere)
+{
+    const TBytes Data = Letters('a', 'h');
+    const struct {
+        const char* Label;
+        QByteArray Default;
+    } Cases[] = {
+        {"a named user under a mask",
+         AccessListBytes({{AclUserObj, 7}, {AclUser, 6, NobodyId}, {AclGroupObj, 5}, {AclMask, 6}, {AclOther, 4}})},
+        {"a named group under a full mask",
+         AccessListBytes({{AclUserObj, 6}, {AclGroupObj, 7}, {AclGroup, 5, NobodyId}, {AclMask, 7}, {AclOther, 6}})},
+        {"a narrow mask", AccessListBytes({{AclUserObj, 7}, {AclUser, 7, NobodyId}, {AclGroupObj, 7}, {AclMask, 4}, {AclOther, 0}})},
+        {"the base entries only", AccessListBytes({{AclUserObj, 6}, {AclGroupObj, 4}, {AclOther, 0}})},
+    };
+    int Index = 0;
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Label);
+        const QString Sub = Path(QString("acl%1").arg(Index++));
+        ASSERT_TRUE(QDir().mkdir(Sub));
+        if (setxattr(QFile::encodeName(Sub).constData(), "system.posix_acl_default", Case.Default.constData(),
+                     size_t(Case.Default.size()), 0) != 0)
+            GTEST_SKIP() << "the file system here keeps no access lists";
+        const mode_t Mask = umask(077);
+        const int Made = ::open(QFile::encodeName(Sub + "/made").constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        for (const bool Unnamed : {true, false}) {
+            SetUnnamedTemporariesAllowed(Unnamed);
+            WriteWithCheckSum(Sub + (Unnamed ? "/unnamed.chk" : "/named.chk"), Data.data(), Data.size());
+        }
+        SetUnnamedTemporariesAllowed(true);
+        umask(Mask);
+        ASSERT_GE(Made, 0);
+        ::close(Made);
+        const QByteArray Expected = AttributeOf(Sub + "/made", "system.posix_acl_access");
+        for (const char* Name : {"/unnamed.chk", "/named.chk"}) {
+            SCOPED_TRACE(Name);
+            EXPECT_EQ(ModeOf(Sub + Name), ModeOf(Sub + "/made"));
+            EXPECT_EQ(AttributeOf(Sub + Name, "system.posix_acl_access").toHex().toStdString(), Expected.toHex().toStdString());
+        }
+    }
+}
+
 // While it is written, the new file is this user's alone, whatever the old one's permissions; it
 // takes them, and the old file's extended attributes, only once complete.
 TEST_F(ChecksumFile, ATemporaryIsPrivateUntilCompleteThenTakesTheModeAndAttributesOfTheOldFile)
@@ -757,25 +1077,11 @@ TEST_F(ChecksumFile, ATemporaryIsPrivateUntilCompleteThenTakesTheModeAndAttribut
     EXPECT_EQ(Made.st_mode & 07777, 0640u);
     ASSERT_EQ(chmod(Native.constData(), 0664), 0);
     const bool Attributes = setxattr(Native.constData(), "user.zorvik.origin", "player", 6, 0) == 0;
-    // An access list that lets nobody read the file: version 2, then (tag, permissions, id) entries.
-    const auto Entry = [](std::uint16_t Tag, std::uint16_t Permissions, std::uint32_t Id) {
-        QByteArray Bytes(8, '\0');
-        qToLittleEndian(Tag, Bytes.data());
-        qToLittleEndian(Permissions, Bytes.data() + 2);
-        qToLittleEndian(Id, Bytes.data() + 4);
-        return Bytes;
-    };
-    QByteArray AccessList(4, '\0');
-    qToLittleEndian(std::uint32_t(2), AccessList.data());
-    AccessList += Entry(0x01, 6, 0xFFFFFFFF) + Entry(0x02, 4, NobodyId) + Entry(0x04, 6, 0xFFFFFFFF) +
-                  Entry(0x10, 6, 0xFFFFFFFF) + Entry(0x20, 4, 0xFFFFFFFF);
+    // An access list that lets nobody read the file.
+    const QByteArray AccessList = AccessListBytes({{AclUserObj, 6}, {AclUser, 4, NobodyId}, {AclGroupObj, 6}, {AclMask, 6}, {AclOther, 4}});
     const bool Acl = setxattr(Native.constData(), "system.posix_acl_access", AccessList.constData(),
                               size_t(AccessList.size()), 0) == 0;
-    const auto Attribute = [&](const char* Key) {
-        QByteArray Value(256, '\0');
-        const ssize_t Size = getxattr(Native.constData(), Key, Value.data(), size_t(Value.size()));
-        return Size < 0 ? QByteArray() : Value.left(Size);
-    };
+    const auto Attribute = [&](const char* Key) { return AttributeOf(Name, Key); };
     const QByteArray StoredAcl = Attribute("system.posix_acl_access");
 
     for (const bool Unnamed : {true, false}) {

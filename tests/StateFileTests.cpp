@@ -597,28 +597,48 @@ TEST_F(StateFile, ACloseWaitsForAnotherCopysSaveAndKeepsItsRecords)
     }
 }
 
-// Saving as root through a state file name that another user made a link in a shared folder.
+// Loading and saving as root through a state file name where another user made a link in a shared
+// folder, for the file itself or for a folder on the way: root's file is neither read nor replaced.
 TEST_F(StateFile, AStateFileLinkPlantedByAnotherUserInASharedFolderIsNotFollowed)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to act as two users";
-    const QString Victim = Folder.filePath("victim");
-    WriteAll(Victim, CountingBytes(16));
-    ASSERT_TRUE(QDir(Folder.path()).mkdir("shared"));
+    TStateBlock Secret{};
+    Secret.FBestScores[0].Score = 777;
+    ASSERT_TRUE(QDir(Folder.path()).mkdir("private") && QDir(Folder.path()).mkdir("shared"));
     ASSERT_EQ(chmod(QFile::encodeName(Folder.filePath("shared")).constData(), 01777), 0);
     ASSERT_EQ(chmod(QFile::encodeName(Folder.path()).constData(), 0755), 0);
-    const QString Planted = Folder.filePath("shared/Zorvik.dat");
-    ASSERT_EQ(RunInChild([&] { return symlink("../victim", QFile::encodeName(Planted).constData()) == 0 ? 0 : 2; },
-                         true),
-              0);
-    TStateBlock Block{};
-    Block.FBestScores[0].Score = 1234;
-    try {
-        SaveStateBlock(Planted, Block);
-        ADD_FAILURE() << "the planted link was followed";
-    } catch (const EFCreateError& Error) {
-        EXPECT_EQ(Error.Message(), "Cannot create file " + Planted);
+    const struct {
+        const char* Link;
+        const char* Target;
+        const char* Planted;
+        const char* Victim;
+    } Cases[] = {
+        {"shared/Zorvik.dat", "../victim", "shared/Zorvik.dat", "victim"},
+        {"shared/games", "../private", "shared/games/Zorvik.dat", "private/Zorvik.dat"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Planted);
+        const QString Victim = Folder.filePath(Case.Victim);
+        SaveStateBlock(Victim, Secret);
+        const QByteArray VictimFile = ReadAll(Victim);
+        const QString Planted = Folder.filePath(Case.Planted);
+        const QByteArray Link = QFile::encodeName(Folder.filePath(Case.Link));
+        ASSERT_EQ(RunInChild([&] { return symlink(Case.Target, Link.constData()) == 0 ? 0 : 2; }, true), 0);
+
+        TStateBlock Loaded{};
+        Loaded.FBestScores[0].Score = 1;
+        LoadStateBlock(Planted, Loaded);
+        EXPECT_TRUE(IsZero(Loaded));
+        TStateBlock Block{};
+        Block.FBestScores[0].Score = 1234;
+        try {
+            SaveStateBlock(Planted, Block);
+            ADD_FAILURE() << "the planted link was followed";
+        } catch (const EFCreateError& Error) {
+            EXPECT_EQ(Error.Message(), "Cannot create file " + Planted);
+        }
+        EXPECT_EQ(ReadAll(Victim), VictimFile);
     }
-    EXPECT_EQ(ReadAll(Victim), CountingBytes(16));
 }
 #endif
