@@ -256,12 +256,13 @@ TEST(NameField, ThirtyTwoBytesFillTheFieldAndLongerNamesAreCut)
 TEST(NameField, UTF8IsNeverCutInsideACharacter)
 {
     char Field[NameFieldSize];
-    // 31 ASCII letters and a two-byte letter: the letter does not fit and is left out whole.
-    WriteNameField(Field, QString(31, u'a') + QChar(0x00E9));
+    // 31 ASCII letters and a two-byte letter: the letter does not fit and is left out whole. The
+    // letters are Armenian, which no ANSI code page holds, so Windows writes them as UTF-8 too.
+    WriteNameField(Field, QString(31, u'a') + QChar(0x0531));
     EXPECT_EQ(ReadNameField(Field), QString(31, u'a'));
     EXPECT_EQ(Field[31], 0);
-    WriteNameField(Field, QString(16, QChar(0x0416)));
-    EXPECT_EQ(ReadNameField(Field), QString(16, QChar(0x0416)));
+    WriteNameField(Field, QString(16, QChar(0x0531)));
+    EXPECT_EQ(ReadNameField(Field), QString(16, QChar(0x0531)));
 #ifndef _WIN32
     // A name typed here is UTF-8, even one the locale's code page could hold.
     const TPlayerLocale Russian(QLocale(QLocale::Russian, QLocale::Russia));
@@ -630,7 +631,8 @@ TEST_F(BestScoresDialog, ClosingTheEntryWithTheCloseBoxKeepsTheNameCutTo32Bytes)
 TEST_F(BestScoresDialog, TheNameEntryTakesOnlyWhatTheFieldKeeps)
 {
     const QString Smile = QString::fromUtf8("\xF0\x9F\x98\x80"); // four bytes, two UTF-16 units
-    const QString EAcute = QString(QChar(0x00E9));                // two bytes
+    // Two bytes; Armenian, which no ANSI code page holds, so it is UTF-8 on Windows too.
+    const QString TwoBytes = QString(QChar(0x0531));
     QStringList Seen;
     Modals.OnModal = [&](QWidget* Dialog) {
         auto* Edit = Dialog->findChild<QLineEdit*>();
@@ -644,9 +646,9 @@ TEST_F(BestScoresDialog, TheNameEntryTakesOnlyWhatTheFieldKeeps)
             Type(Typed);
             Seen << Edit->text();
         };
-        Retype(QString(31, u'a'), EAcute);   // 33 bytes: refused
-        Retype(QString(30, u'a'), EAcute);   // 32 bytes: taken
-        Retype(QString(30, u'a') + EAcute, "b");
+        Retype(QString(31, u'a'), TwoBytes);   // 33 bytes: refused
+        Retype(QString(30, u'a'), TwoBytes);   // 32 bytes: taken
+        Retype(QString(30, u'a') + TwoBytes, "b");
         Retype(QString(29, u'a'), Smile);    // 33 bytes: refused whole
         Retype(QString(28, u'a'), Smile);    // 32 bytes: taken
         // Typed in the middle, it is refused just the same, and what follows the cursor stays.
@@ -657,15 +659,15 @@ TEST_F(BestScoresDialog, TheNameEntryTakesOnlyWhatTheFieldKeeps)
         // A pasted text is cut at its end, at a character's start.
         Edit->setText(QString(26, u'a'));
         Edit->setCursorPosition(2);
-        Edit->insert("zz" + EAcute + EAcute + EAcute);
+        Edit->insert("zz" + TwoBytes + TwoBytes + TwoBytes);
         Seen << Edit->text();
         Dialog->close();
     };
     Play();
     Form->SetScore(10);
     Form->Execute(Form->aStop);
-    const QString Pasted = "aazz" + EAcute + EAcute + QString(24, u'a');
-    EXPECT_EQ(Seen, (QStringList{QString(31, u'a'), QString(30, u'a') + EAcute, QString(30, u'a') + EAcute,
+    const QString Pasted = "aazz" + TwoBytes + TwoBytes + QString(24, u'a');
+    EXPECT_EQ(Seen, (QStringList{QString(31, u'a'), QString(30, u'a') + TwoBytes, QString(30, u'a') + TwoBytes,
                                  QString(29, u'a'), QString(28, u'a') + Smile, QString(32, u'c'), Pasted}));
     EXPECT_EQ(ReadNameField(Form->StateBlock().FBestScores[0].Name), Pasted);
 }
