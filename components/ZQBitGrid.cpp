@@ -273,14 +273,6 @@ void TZQBitGrid::DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState 
 
 // The user ----------------------------------------------------------------------------------------
 
-bool TZQBitGrid::SelectCell(int ACol, int ARow)
-{
-    bool CanSelect = true;
-    if (OnSelectCell)
-        OnSelectCell(this, ACol, ARow, CanSelect);
-    return CanSelect;
-}
-
 void TZQBitGrid::KeyPress(QChar& Key)
 {
     TCustomGrid::KeyPress(Key);

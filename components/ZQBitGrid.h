@@ -57,8 +57,6 @@ public:
     /// Frees the grid's words.
     ~TZQBitGrid() override;
 
-    /// Asked before a cell becomes the current cell; may refuse it.
-    TSelectCellEvent OnSelectCell;
     /// Told after each cell was drawn, also when DefaultDrawing() is off.
     TDrawCellEvent OnDrawCell;
 
@@ -179,8 +177,6 @@ protected:
     /// Text1() or Text0() in a data cell, the word's address as eight upper-case hexadecimal
     /// digits in column 0, the bit number in row 0. Then calls OnDrawCell.
     void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) override;
-    /// Asks OnSelectCell, when it is assigned.
-    bool SelectCell(int ACol, int ARow) override;
     /// After the inherited handling, a change of the font widens or narrows the address column
     /// to hold the address, unless the program has given it another width.
     void changeEvent(QEvent* Event) override;

@@ -352,14 +352,6 @@ void TZQDataGrid::DrawCellText(const TZQDataGridColumn& Column, int ARow, const 
     Canvas.TextRect(Rect, Rect.x() + Offset, (Rect.y() + Bottom - TextHeight) / 2, Text);
 }
 
-bool TZQDataGrid::SelectCell(int ACol, int ARow)
-{
-    bool CanSelect = true;
-    if (OnSelectCell)
-        OnSelectCell(this, ACol, ARow, CanSelect);
-    return CanSelect;
-}
-
 // Columns -----------------------------------------------------------------------------------------
 
 TZQDataGridColumn::TZQDataGridColumn(TCollection* Collection) : TCollectionItem(Collection) {}

@@ -197,12 +197,10 @@ public:
     /// GetDataText() in a record's row; grid columns without a column show nothing. Then calls
     /// OnDrawCell.
     void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) override;
-    /// Asks OnSelectCell, when it is assigned; a refusal also keeps the current row where it is
+    /// Asks OnSelectCell(), when it is assigned; a refusal also keeps the current row where it is
     /// when records come and go.
-    bool SelectCell(int ACol, int ARow) override;
+    using TCustomGrid::SelectCell;
 
-    /// Asked before a cell becomes the current cell; may refuse it.
-    TSelectCellEvent OnSelectCell;
     /// Told after each cell was drawn, also when DefaultDrawing() is off.
     TDrawCellEvent OnDrawCell;
 

@@ -18,7 +18,7 @@
 ///   never in a published interface.
 ///
 /// \code
-/// Grid.OnSelectCell = TSelectCellEvent(this, &TMyForm::GridSelectCell);
+/// Grid.SetOnSelectCell(TSelectCellEvent(this, &TMyForm::GridSelectCell));
 /// \endcode
 template <typename... Args>
 class TEvent {

@@ -13,15 +13,14 @@
 #include <QHash>
 #include <QList>
 #include <QRect>
-#include <QStaticText>
 
 #include <climits>
-#include <functional>
-#include <map>
-#include <optional>
+#include <memory>
 
-class QLineEdit;
 class QPainter;
+class TGridCanvasPrivate;
+class TCustomGridPrivate;
+class TDrawGridPrivate;
 
 namespace Exceptions {
 /// Raised by a grid for what it refuses: a fixed count that is negative or not below its total
@@ -79,13 +78,32 @@ using TKeyPressEvent = TEvent<QObject*, QChar&>;
 class ZQ_EXPORT TGridCanvas {
 public:
     /// What cells are filled with: only a colour.
-    struct TBrush { QColor Color; /**< The colour. */ } Brush; ///< What FillRect() and TextRect() fill with.
-    QFont Font; ///< The font that texts are measured and written in: the grid's font.
-    QColor FontColor; ///< The colour of written text: the highlighted-text colour in a selected cell.
+    struct TBrush { QColor Color; /**< The colour. */ };
 
-    /// The width in pixels of Text in Font.
+    /// An empty canvas, outside a paint; a grid makes its own.
+    TGridCanvas();
+    /// Forgets what it learnt of the texts it wrote.
+    ~TGridCanvas();
+
+    /// What FillRect() and TextRect() fill with; set its Color before filling.
+    ///@{
+    TBrush& Brush();
+    const TBrush& Brush() const;
+    ///@}
+    /// The font that texts are measured and written in: the grid's font.
+    ///@{
+    const QFont& Font() const;
+    void SetFont(const QFont& Value);
+    ///@}
+    /// The colour of written text: the highlighted-text colour in a selected cell.
+    ///@{
+    const QColor& FontColor() const;
+    void SetFontColor(const QColor& Value);
+    ///@}
+
+    /// The width in pixels of Text in Font().
     int TextWidth(const QString& Text) const;
-    /// The height in pixels of a line in Font, whatever Text holds.
+    /// The height in pixels of a line in Font(), whatever Text holds.
     int TextHeight(const QString& Text) const;
     /// Fills Rect with the brush. Only while a paint is under way (Painter() is not null).
     void FillRect(const QRect& Rect);
@@ -102,44 +120,8 @@ public:
     ///@}
 
 private:
-    // Told of every text written, with its cell and position: lets the tests check what a grid
-    // shows (framework/GridTestHooks.h, not installed).
-    friend struct TGridTestHooks;
-    std::function<void(const QRect& Rect, int X, int Y, const QString& Text)> FOnText;
-
-    struct TText {
-        int Width = 0;
-        // How far its first and last glyphs reach beyond its advance box (0 or less).
-        int InkLeft = 0;
-        int InkRight = 0;
-        // The paint that last wrote it, and whether it was ever written before that.
-        unsigned LastPaint = 0;
-        bool Repeated = false;
-        QStaticText Glyphs;
-    };
-    struct TFontData {
-        QFont Font;
-        int Height = 0;
-        int Ascent = 0;
-    };
-    const TFontData& FontData() const;
-    TText& Known(const QString& Text) const;
-    void ForgetPainterState();
-
-    QPainter* FPainter = nullptr;
-    unsigned FPaint = 0;
-    mutable std::optional<TFontData> FFont;
-    mutable QHash<QString, TText> FTexts;
-    // The text looked up last: a cell measures its text and then writes the same string.
-    mutable QString FLastText;
-    mutable TText* FLast = nullptr;
-    // The last rectangle filled, while nothing has been drawn over it since.
-    QRect FFilled;
-    QColor FFilledColor;
-    // The font given to the painter and the painter's copy of it: while the painter still holds
-    // that copy, its font need not be set again.
-    QFont FPainterFont;
-    QFont FPainterCopy;
+    friend class TGridCanvasPrivate;
+    std::unique_ptr<TGridCanvasPrivate> const d;
 };
 
 /// A grid of cells in columns and rows, the first FixedCols columns and FixedRows rows being fixed
@@ -223,7 +205,7 @@ public:
     /// not above FixedCols() lowers FixedCols() to one less. The widths of columns that go are
     /// forgotten; the current cell moves into the columns that are left.
     ///@{
-    int ColCount() const { return FColCount; }
+    int ColCount() const;
     void SetColCount(int Value);
     ///@}
     /// One more than the largest row index, so that row INT_MAX can exist: the largest RowCount().
@@ -232,33 +214,33 @@ public:
     /// above FixedRows() lowers FixedRows() to one less; the current cell moves up into the rows
     /// that are left.
     ///@{
-    qint64 RowCount() const { return FRowCount; }
+    qint64 RowCount() const;
     void SetRowCount(qint64 Value);
     ///@}
     /// The number of fixed (title) columns at the left, which the current cell never enters.
     /// Raises Exceptions::EInvalidGridOperation for a count that is negative or not below
     /// ColCount().
     ///@{
-    int FixedCols() const { return FFixedCols; }
+    int FixedCols() const;
     void SetFixedCols(int Value);
     ///@}
     /// The number of fixed (title) rows at the top, which the current cell never enters.
     /// Raises Exceptions::EInvalidGridOperation for a count that is negative or not below
     /// RowCount().
     ///@{
-    int FixedRows() const { return FFixedRows; }
+    int FixedRows() const;
     void SetFixedRows(int Value);
     ///@}
 
     /// The width of every column not given one of its own; negative values are raised to 0.
     /// Setting it forgets the widths of single columns.
     ///@{
-    int DefaultColWidth() const { return FDefaultColWidth; }
+    int DefaultColWidth() const;
     void SetDefaultColWidth(int Value);
     ///@}
     /// The height of every row; values below 1 are raised to 1.
     ///@{
-    int DefaultRowHeight() const { return FDefaultRowHeight; }
+    int DefaultRowHeight() const;
     void SetDefaultRowHeight(int Value);
     ///@}
     /// The width of column ACol: its own, or DefaultColWidth().
@@ -274,10 +256,10 @@ public:
     /// description may give the widths before what makes the columns.
     void SetColWidthList(const QString& Widths);
     /// Whether a window description gave the grid its column widths.
-    bool ColWidthsStreamed() const { return FColWidthsStreamed; }
+    bool ColWidthsStreamed() const;
     /// The width of the lines between cells, 0 for none; negative values are raised to 0.
     ///@{
-    int GridLineWidth() const { return FGridLineWidth; }
+    int GridLineWidth() const;
     void SetGridLineWidth(int Value);
     ///@}
 
@@ -285,25 +267,25 @@ public:
     /// beyond the last cells. Until a program sets it, it is the palette's base colour and follows
     /// changes of the palette and the style, as the highlight and the text colours always do.
     ///@{
-    QColor Color() const { return FColor; }
+    QColor Color() const;
     void SetColor(const QColor& Value);
     ///@}
     /// The background of the fixed cells. Until a program sets it, it is the palette's button
     /// colour and follows changes of the palette and the style.
     ///@{
-    QColor FixedColor() const { return FFixedColor; }
+    QColor FixedColor() const;
     void SetFixedColor(const QColor& Value);
     ///@}
     /// Whether the grid fills each cell with its colour before DrawCell() and writes the cell's
     /// text. When off, the handler of OnDrawCell draws every cell, on the grid's Color().
     ///@{
-    bool DefaultDrawing() const { return FDefaultDrawing; }
+    bool DefaultDrawing() const;
     void SetDefaultDrawing(bool Value);
     ///@}
     /// The grid's options. Without goRangeSelect the selection is the current cell alone;
     /// without goEditing the editor is hidden.
     ///@{
-    TGridOptions Options() const { return FOptions; }
+    TGridOptions Options() const;
     void SetOptions(TGridOptions Value);
     ///@}
     /// Which scroll bars the grid shows while its cells do not fit. It is the same setting as Qt's
@@ -318,13 +300,13 @@ public:
     /// The column of the current cell; moving it asks SelectCell(), which may refuse. Raises
     /// Exceptions::EInvalidGridOperation for a fixed column or one outside the grid.
     ///@{
-    int Col() const { return FCurrent.X; }
+    int Col() const;
     void SetCol(int Value);
     ///@}
     /// The row of the current cell; moving it asks SelectCell(), which may refuse. Raises
     /// Exceptions::EInvalidGridOperation for a fixed row or one outside the grid.
     ///@{
-    int Row() const { return FCurrent.Y; }
+    int Row() const;
     void SetRow(int Value);
     ///@}
     /// Makes (ACol, ARow) the current cell if SelectCell() allows, and scrolls it into view.
@@ -339,13 +321,13 @@ public:
     /// The first scrollable row shown below the fixed rows, held between FixedRows() and the
     /// last row from which the view is still full.
     ///@{
-    int TopRow() const { return FTopRow; }
+    int TopRow() const;
     void SetTopRow(int Value);
     ///@}
     /// The first scrollable column shown right of the fixed columns, held between FixedCols()
     /// and the last column from which the view is still full.
     ///@{
-    int LeftCol() const { return FLeftCol; }
+    int LeftCol() const;
     void SetLeftCol(int Value);
     ///@}
     /// Scrollable rows (columns) that fit wholly in the client area.
@@ -373,7 +355,7 @@ public:
     ///@}
 
     /// Whether the in-place editor is shown.
-    bool EditorMode() const { return FEditor != nullptr; }
+    bool EditorMode() const;
     /// Shows the in-place editor over the current cell, holding GetEditText() of the cell;
     /// only with goEditing.
     void ShowEditor();
@@ -382,20 +364,31 @@ public:
 
     /// Whether the grid is being read from a window description: from BeginLoading() until
     /// Loaded().
-    bool Loading() const { return FLoading; }
+    bool Loading() const;
     /// Starts reading the grid from a window description.
-    void BeginLoading() { FLoading = true; }
+    void BeginLoading();
     /// Ends reading the grid from a window description. A derived grid applies what it read
     /// after calling this.
     virtual void Loaded();
 
     /// The canvas of the cell being drawn, for the handlers of OnDrawCell.
-    TGridCanvas& CellCanvas() { return FCanvas; }
+    TGridCanvas& CellCanvas();
 
     /// Told of each character typed into the grid, before the grid acts on it (see KeyPress()).
-    TKeyPressEvent OnKeyPress;
+    ///@{
+    const TKeyPressEvent& OnKeyPress() const;
+    void SetOnKeyPress(const TKeyPressEvent& Value);
+    ///@}
     /// Told of a double-click on the grid, after the grid's own handling (see DblClick()).
-    TNotifyEvent OnDblClick;
+    ///@{
+    const TNotifyEvent& OnDblClick() const;
+    void SetOnDblClick(const TNotifyEvent& Value);
+    ///@}
+    /// Asked before a cell becomes the current cell, by SelectCell(); may refuse it.
+    ///@{
+    const TSelectCellEvent& OnSelectCell() const;
+    void SetOnSelectCell(const TSelectCellEvent& Value);
+    ///@}
 
 Q_SIGNALS:
     /// The current cell moved, by the user, by a program or because the counts shrank under it.
@@ -416,14 +409,15 @@ protected:
     /// colours for State and, with DefaultDrawing(), the cell is filled.
     virtual void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) = 0;
     /// Whether cell (ACol, ARow) may become the current cell; asked before every move of it.
-    /// This one allows every cell.
+    /// This one asks OnSelectCell() when it is assigned, CanSelect arriving true, and otherwise
+    /// allows every cell.
     virtual bool SelectCell(int ACol, int ARow);
     /// The text the in-place editor starts with in a cell; empty here.
     virtual QString GetEditText(int ACol, int ARow);
     /// Told of every edit of the in-place editor's text in a cell; ignored here.
     virtual void SetEditText(int ACol, int ARow, const QString& Value);
     /// The canvas of the cell being drawn, for DrawCell().
-    TGridCanvas& Canvas() { return FCanvas; }
+    TGridCanvas& Canvas();
 
     /// Paints the visible cells within the event's region through DrawCell(), the lines
     /// between them and, with the focus, the focus rectangle.
@@ -458,12 +452,12 @@ protected:
     /// On a change of the palette or the style, takes the colours the program has not set from
     /// the new palette, and repaints.
     void changeEvent(QEvent* Event) override;
+    /// Reserved: lets a later version add a virtual function without changing the virtual table.
+    /// This one does nothing; an override passes the Ids it does not know to its base.
+    virtual void virtual_hook(int Id, void* Data);
 
 private:
-    // Told of every part of the client area the grid asks to paint again: for the tests
-    // (framework/GridTestHooks.h, not installed).
-    friend struct TGridTestHooks;
-    std::function<void(const QRect&)> FOnInvalidateRect;
+    friend class TCustomGridPrivate;
     struct TSpan {
         int Index;
         int Start;
@@ -474,8 +468,8 @@ private:
     QList<TSpan> VisibleRows() const;
     qint64 FixedWidth() const;
     qint64 FixedHeight() const;
-    qint64 ColExtent(int ACol) const { return qint64(ColWidths(ACol)) + FGridLineWidth; }
-    qint64 RowExtent() const { return qint64(FDefaultRowHeight) + FGridLineWidth; }
+    qint64 ColExtent(int ACol) const;
+    qint64 RowExtent() const;
     // The leftmost column from which ACol is still wholly visible; ACol itself when it is wider
     // than the room.
     int LeftColShowing(int ACol) const;
@@ -495,36 +489,8 @@ private:
     void MoveByKey(QKeyEvent* Event);
     int SizingBorder(int X, int Y) const;
 
-    int FColCount = 5;
-    qint64 FRowCount = 5;
-    int FFixedCols = 1;
-    int FFixedRows = 1;
-    int FDefaultColWidth = 64;
-    int FDefaultRowHeight = 24;
-    // The widths given to single columns; every other column has the default width.
-    std::map<int, int> FColWidths;
-    // Widths a window description gave for columns the grid did not have yet.
-    QList<int> FPendingColWidths;
-    bool FColWidthsStreamed = false;
-    int FGridLineWidth = 1;
-    QColor FColor;
-    QColor FFixedColor;
-    // Whether the program set them; otherwise they follow the palette.
-    bool FColorSet = false;
-    bool FFixedColorSet = false;
-    bool FDefaultDrawing = true;
-    TGridOptions FOptions{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
-    TGridCoord FCurrent{1, 1};
-    TGridCoord FAnchor{1, 1};
-    int FTopRow = 1;
-    int FLeftCol = 1;
-    bool FLoading = false;
-    bool FSyncingScrollBars = false;
-    int FSizingCol = -1;
-    int FSizingStartX = 0;
-    int FSizingStartWidth = 0;
-    QLineEdit* FEditor = nullptr;
-    TGridCanvas FCanvas;
+
+    std::unique_ptr<TCustomGridPrivate> const d;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TCustomGrid::TGridOptions)
@@ -561,9 +527,8 @@ class ZQ_EXPORT TDrawGrid : public TCustomGrid {
 public:
     /// A draw grid with the defaults of TCustomGrid.
     explicit TDrawGrid(QWidget* Parent = nullptr);
-
-    /// Asked before a cell becomes the current cell; may refuse it.
-    TSelectCellEvent OnSelectCell;
+    /// Destroys the grid.
+    ~TDrawGrid() override;
 
 Q_SIGNALS:
     /// Draws a cell: emitted for every visible cell once the canvas (CellCanvas()) is prepared
@@ -573,6 +538,8 @@ Q_SIGNALS:
 protected:
     /// Emits OnDrawCell.
     void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) override;
-    /// Asks OnSelectCell, when it is assigned.
-    bool SelectCell(int ACol, int ARow) override;
+
+private:
+    friend class TDrawGridPrivate;
+    std::unique_ptr<TDrawGridPrivate> const d;
 };

@@ -147,12 +147,12 @@ void TBestScoresForm::GridDrawCell(QObject*, int ACol, int ARow, const QRect& Re
 {
     TGridCanvas& Canvas = Grid->CellCanvas();
     if (ARow == 0) {
-        Canvas.Brush.Color = Grid->FixedColor();
+        Canvas.Brush().Color = Grid->FixedColor();
         DrawText(Canvas, Rect, LoadResString(SFirstColumnTitle + ACol), false);
         return;
     }
     // Empty records too: their fill must not depend on the cell drawn before.
-    Canvas.Brush.Color = Grid->Color();
+    Canvas.Brush().Color = Grid->Color();
     DrawText(Canvas, Rect, FStateBlock ? RecordText(FStateBlock->FBestScores[ARow - 1], ACol, ARow) : QString(),
              ACol != NameColumn);
 }

@@ -44,7 +44,7 @@ public:
 protected:
     void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State) override
     {
-        Drawn.append({ACol, ARow, Rect, State, CellCanvas().Brush.Color});
+        Drawn.append({ACol, ARow, Rect, State, CellCanvas().Brush().Color});
         if (CellText)
             CellCanvas().TextRect(Rect, Rect.x() + 2, Rect.y() + 2, CellText(ACol, ARow));
     }
@@ -481,7 +481,7 @@ TEST(GridKeys, EnterIsConsumedAndTogglesTheEditorWhenEditingIsOn)
     struct TSwallow {
         void Handle(QObject*, QChar& K) { K = u'x'; }
     } Swallow;
-    Grid.OnKeyPress = TKeyPressEvent(&Swallow, &TSwallow::Handle);
+    Grid.SetOnKeyPress(TKeyPressEvent(&Swallow, &TSwallow::Handle));
     Key = u'\r';
     Grid.KeyPress(Key);
     EXPECT_EQ(Key, QChar(u'x'));
@@ -547,7 +547,7 @@ TEST(GridEvents, HandlersCompareByObjectAndFunction)
     EXPECT_NE(TNotifyEvent(&One, &THost::A), TNotifyEvent(&Two, &THost::A));
     EXPECT_NE(TNotifyEvent(&One, &THost::A), Empty);
     TTestGrid Grid;
-    Grid.OnDblClick = TNotifyEvent(&One, &THost::A);
+    Grid.SetOnDblClick(TNotifyEvent(&One, &THost::A));
     Grid.DblClick();
     EXPECT_EQ(One.Calls, 1);
 }

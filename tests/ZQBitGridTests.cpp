@@ -824,7 +824,7 @@ TEST_F(BitGridKeys, Keys1IsTriedFirstAndTheComparisonIsCaseSensitive)
 
 TEST_F(BitGridKeys, TheKeyCountsAsOnKeyPressLeftIt)
 {
-    Grid.OnKeyPress = TKeyPressEvent(&Form, &THandlers::KeyPressed);
+    Grid.SetOnKeyPress(TKeyPressEvent(&Form, &THandlers::KeyPressed));
     Form.KeyReplacement = u'y';
     QChar Key = u'z';
     Grid.KeyPress(Key);
@@ -853,7 +853,7 @@ TEST_F(BitGridKeys, ATypedKeyArrivesThroughTheKeyboard)
 
 TEST_F(BitGridDoubleClick, ADoubleClickOnADataCellInvertsItsBitThenFiresOnDblClick)
 {
-    Grid.OnDblClick = TNotifyEvent(&Form, &THandlers::DblClicked);
+    Grid.SetOnDblClick(TNotifyEvent(&Form, &THandlers::DblClicked));
     Grid.OnCellDataChanged = ZQ::TCellDataChangedEvent(&Form, &THandlers::CellDataChanged);
     Form.Log.clear();
     DoubleClickAt(Grid.CellRect(4, 1).center());
@@ -873,7 +873,7 @@ TEST_F(BitGridDoubleClick, AMouseDoubleClickReachesIt)
 
 TEST_F(BitGridDoubleClick, OnAFixedCellOrBesideTheCellsNothingChangesAndOnDblClickStillFires)
 {
-    Grid.OnDblClick = TNotifyEvent(&Form, &THandlers::DblClicked);
+    Grid.SetOnDblClick(TNotifyEvent(&Form, &THandlers::DblClicked));
     Form.Log.clear();
     DoubleClickAt(Grid.CellRect(0, 1).center());
     DoubleClickAt(Grid.CellRect(4, 0).center());
@@ -886,7 +886,7 @@ TEST_F(BitGridDoubleClick, OnAFixedCellOrBesideTheCellsNothingChangesAndOnDblCli
 
 TEST_F(BitGridDoubleClick, NothingIsInvertedWhenNotAskedOrReadOnly)
 {
-    Grid.OnDblClick = TNotifyEvent(&Form, &THandlers::DblClicked);
+    Grid.SetOnDblClick(TNotifyEvent(&Form, &THandlers::DblClicked));
     const QPoint Cell = Grid.CellRect(4, 1).center();
     Grid.SetDblClickInvertsData(false);
     Form.Log.clear();
@@ -902,7 +902,7 @@ TEST_F(BitGridDoubleClick, NothingIsInvertedWhenNotAskedOrReadOnly)
 
 TEST_F(BitGridSelection, OnSelectCellIsAskedAndMayKeepTheCurrentCell)
 {
-    Grid.OnSelectCell = TSelectCellEvent(&Form, &THandlers::SelectCell);
+    Grid.SetOnSelectCell(TSelectCellEvent(&Form, &THandlers::SelectCell));
     Form.RefusedCol = 3;
     Form.Log.clear();
     Grid.SetCol(3);

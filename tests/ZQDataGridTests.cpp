@@ -221,7 +221,7 @@ public:
     }
     void Attach(TZQDataGrid& Grid)
     {
-        Grid.OnSelectCell = TSelectCellEvent(this, &THandler::SelectCell);
+        Grid.SetOnSelectCell(TSelectCellEvent(this, &THandler::SelectCell));
         Grid.OnDrawCell = TDrawCellEvent(this, &THandler::DrawCell);
     }
 };
