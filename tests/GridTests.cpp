@@ -59,6 +59,15 @@ protected:
 
 } // namespace
 
+// The installed classes keep their fields behind one pointer each, so that fields can come and go
+// without changing the size a program compiled against them allocates.
+TEST(GridLayout, EachClassAddsOnePointerToItsBase)
+{
+    EXPECT_EQ(sizeof(TGridCanvas), sizeof(void*));
+    EXPECT_EQ(sizeof(TCustomGrid), sizeof(QAbstractScrollArea) + sizeof(void*));
+    EXPECT_EQ(sizeof(TDrawGrid), sizeof(TCustomGrid) + sizeof(void*));
+}
+
 TEST(GridCounts, FixedCountsStayBelowTheTotals)
 {
     TTestGrid Grid;
