@@ -120,6 +120,7 @@ public:
     ///@}
 
 private:
+    // The fields, in framework/Grids_p.h: they can change without changing the size of the class.
     friend class TGridCanvasPrivate;
     std::unique_ptr<TGridCanvasPrivate> const d;
 };
@@ -489,7 +490,7 @@ private:
     void MoveByKey(QKeyEvent* Event);
     int SizingBorder(int X, int Y) const;
 
-
+    // The fields, in framework/Grids_p.h; each class of the hierarchy has its own.
     std::unique_ptr<TCustomGridPrivate> const d;
 };
 
