@@ -1,8 +1,11 @@
 #pragma once
 
-// The fields of the grid classes of framework/Grids.h, behind their d pointers: part of the
-// library's code and of this project's tests, never installed, so that they can change without
-// changing the installed classes' size.
+// This file is not part of the zq library's interface: it is never installed, and may change
+// from one version to the next.
+//
+// The fields of the grid classes of framework/Grids.h, behind their d pointers, for the library's
+// code and this project's tests: fields come and go here without changing the installed classes'
+// size.
 
 #include "framework/Grids.h"
 #include "framework/StringTable.h"
