@@ -49,7 +49,7 @@ std::unique_ptr<TZQBitGrid> ShownGrid(int Words, TCellCounter& Counter)
     auto Grid = std::make_unique<TZQBitGrid>();
     Grid->SetDataRows(Words);
     Grid->SetClientSize(ViewWidth, ViewHeight);
-    Grid->OnDrawCell = TDrawCellEvent(&Counter, &TCellCounter::DrawCell);
+    Grid->SetOnDrawCell(TDrawCellEvent(&Counter, &TCellCounter::DrawCell));
     Grid->show();
     // The window must be exposed before anything reaches the screen.
     while (!Grid->windowHandle() || !Grid->windowHandle()->isExposed())

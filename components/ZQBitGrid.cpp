@@ -1,4 +1,5 @@
 #include "components/ZQBitGrid.h"
+#include "components/ZQBitGrid_p.h"
 
 #include "framework/Exceptions.h"
 #include "framework/Registry.h"
@@ -43,30 +44,32 @@ std::uint32_t BitMask(int BitNo)
 
 } // namespace
 
-TZQBitGrid::TZQBitGrid(QWidget* Owner) : TCustomGrid(Owner)
+TZQBitGrid::TZQBitGrid(QWidget* Owner) : TCustomGrid(Owner), d(std::make_unique<TZQBitGridPrivate>())
 {
     SetDataCols(InitialDataCols);
     SetDataRows(InitialDataRows);
     SetText0(QStringLiteral("0"));
     SetText1(QStringLiteral("1"));
-    FKeys0 = QStringLiteral("0Nn");
-    FKeys1 = QStringLiteral("1Yy");
+    d->FKeys0 = QStringLiteral("0Nn");
+    d->FKeys1 = QStringLiteral("1Yy");
     SetDefaultColWidth(BitColWidth);
     FitAddressCol();
 }
 
 TZQBitGrid::~TZQBitGrid() = default;
 
+void TZQBitGrid::virtual_hook(int, void*) {}
+
 // 64 pixels hold the address in the platform's font; a wider font gets a wider column. A width the
 // program gave the column itself stays.
 void TZQBitGrid::FitAddressCol()
 {
-    if (GetFixedCols() < 1 || (FAddressColWidth != 0 && ColWidths(0) != FAddressColWidth))
+    if (GetFixedCols() < 1 || (d->FAddressColWidth != 0 && ColWidths(0) != d->FAddressColWidth))
         return;
     const int Needed = TextLeftMargin + QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(WidestAddress)) +
                        TextRightMargin;
-    FAddressColWidth = std::max(AddressColWidth, Needed);
-    SetColWidths(0, FAddressColWidth);
+    d->FAddressColWidth = std::max(AddressColWidth, Needed);
+    SetColWidths(0, d->FAddressColWidth);
 }
 
 void TZQBitGrid::changeEvent(QEvent* Event)
@@ -78,12 +81,32 @@ void TZQBitGrid::changeEvent(QEvent* Event)
 
 // Counts ------------------------------------------------------------------------------------------
 
+int TZQBitGrid::DataCols() const
+{
+    return d->FDataCols;
+}
+
+int TZQBitGrid::DataRows() const
+{
+    return d->FDataRows;
+}
+
+int TZQBitGrid::GetFixedCols() const
+{
+    return TCustomGrid::FixedCols();
+}
+
+int TZQBitGrid::GetFixedRows() const
+{
+    return TCustomGrid::FixedRows();
+}
+
 void TZQBitGrid::SetDataCols(int Value)
 {
     Value = std::clamp(Value, 1, INT_MAX - GetFixedCols());
-    if (Value == FDataCols)
+    if (Value == d->FDataCols)
         return;
-    FDataCols = Value;
+    d->FDataCols = Value;
     SetColCount(GetFixedCols() + Value);
     InvalidateGrid();
 }
@@ -91,11 +114,11 @@ void TZQBitGrid::SetDataCols(int Value)
 void TZQBitGrid::SetDataRows(int Value)
 {
     Value = std::clamp(Value, 1, INT_MAX - GetFixedRows());
-    if (Value == FDataRows)
+    if (Value == d->FDataRows)
         return;
     // Resizing first: when it fails nothing has changed. New words start at 0.
-    FWords.resize(std::size_t(Value));
-    FDataRows = Value;
+    d->FWords.resize(std::size_t(Value));
+    d->FDataRows = Value;
     SetRowCount(GetFixedRows() + Value);
 }
 
@@ -105,13 +128,13 @@ void TZQBitGrid::SetFixedCols(int Value)
 {
     const int Old = GetFixedCols();
     if (Value > Old) {
-        if (Value > INT_MAX - FDataCols)
+        if (Value > INT_MAX - d->FDataCols)
             FixedCountTooBig(SFixedColTooBig);
-        SetColCount(Value + FDataCols);
+        SetColCount(Value + d->FDataCols);
         TCustomGrid::SetFixedCols(Value);
     } else if (Value < Old) {
         TCustomGrid::SetFixedCols(Value);
-        SetColCount(Value + FDataCols);
+        SetColCount(Value + d->FDataCols);
     }
 }
 
@@ -119,106 +142,146 @@ void TZQBitGrid::SetFixedRows(int Value)
 {
     const int Old = GetFixedRows();
     if (Value > Old) {
-        if (Value > INT_MAX - FDataRows)
+        if (Value > INT_MAX - d->FDataRows)
             FixedCountTooBig(SFixedRowTooBig);
-        SetRowCount(Value + FDataRows);
+        SetRowCount(Value + d->FDataRows);
         TCustomGrid::SetFixedRows(Value);
     } else if (Value < Old) {
         TCustomGrid::SetFixedRows(Value);
-        SetRowCount(Value + FDataRows);
+        SetRowCount(Value + d->FDataRows);
     }
 }
 
 // Looks -------------------------------------------------------------------------------------------
 
+const TExchangeDataEvent& TZQBitGrid::OnExchangeData() const
+{
+    return d->FOnExchangeData;
+}
+
 void TZQBitGrid::SetOnExchangeData(const TExchangeDataEvent& Value)
 {
-    if (Value == FOnExchangeData)
+    if (Value == d->FOnExchangeData)
         return;
-    FOnExchangeData = Value;
+    d->FOnExchangeData = Value;
     InvalidateGrid();
+}
+
+QString TZQBitGrid::Text0() const
+{
+    return d->FText0;
 }
 
 void TZQBitGrid::SetText0(const QString& Value)
 {
-    if (Value == FText0)
+    if (Value == d->FText0)
         return;
-    FText0 = Value;
+    d->FText0 = Value;
     InvalidateGrid();
+}
+
+QString TZQBitGrid::Text1() const
+{
+    return d->FText1;
 }
 
 void TZQBitGrid::SetText1(const QString& Value)
 {
-    if (Value == FText1)
+    if (Value == d->FText1)
         return;
-    FText1 = Value;
+    d->FText1 = Value;
     InvalidateGrid();
+}
+
+int TZQBitGrid::WordAddressTitleOffset() const
+{
+    return d->FWordAddressTitleOffset;
 }
 
 void TZQBitGrid::SetWordAddressTitleOffset(int Value)
 {
-    if (Value == FWordAddressTitleOffset)
+    if (Value == d->FWordAddressTitleOffset)
         return;
-    FWordAddressTitleOffset = Value;
+    d->FWordAddressTitleOffset = Value;
     if (DefaultDrawing() && GetFixedCols() > 0)
         InvalidateCol(0);
 }
 
+const TDrawCellEvent& TZQBitGrid::OnDrawCell() const
+{
+    return d->FOnDrawCell;
+}
+
+void TZQBitGrid::SetOnDrawCell(const TDrawCellEvent& Value)
+{
+    d->FOnDrawCell = Value;
+}
+
 // Data --------------------------------------------------------------------------------------------
+
+const TCellDataChangedEvent& TZQBitGrid::OnCellDataChanged() const
+{
+    return d->FOnCellDataChanged;
+}
+
+void TZQBitGrid::SetOnCellDataChanged(const TCellDataChangedEvent& Value)
+{
+    d->FOnCellDataChanged = Value;
+}
 
 void TZQBitGrid::CheckDataRowIndex(int DataRow) const
 {
-    if (DataRow < 0 || DataRow >= FDataRows)
+    if (DataRow < 0 || DataRow >= d->FDataRows)
         throw ERangeError(QString::fromLatin1(SDataRowIndexOutOfBounds));
 }
 
 bool TZQBitGrid::GetDataBit(int DataRow, int BitNo)
 {
     CheckDataRowIndex(DataRow);
-    if (FOnExchangeData) {
+    if (d->FOnExchangeData) {
         bool Value = false;
-        FOnExchangeData(this, false, DataRow, BitNo, Value);
+        d->FOnExchangeData(this, false, DataRow, BitNo, Value);
         return Value;
     }
-    return std::uint32_t(FWords[DataRow]) & BitMask(BitNo);
+    return std::uint32_t(d->FWords[DataRow]) & BitMask(BitNo);
 }
 
 void TZQBitGrid::SetDataBit(int DataRow, int BitNo, bool Value)
 {
     if (GetDataBit(DataRow, BitNo) == Value)
         return;
-    if (FOnExchangeData) {
+    if (d->FOnExchangeData) {
         bool Stored = Value; // what the handler writes back is ignored
-        FOnExchangeData(this, true, DataRow, BitNo, Stored);
+        d->FOnExchangeData(this, true, DataRow, BitNo, Stored);
     } else {
-        const std::uint32_t Word = std::uint32_t(FWords[DataRow]);
-        FWords[DataRow] = std::int32_t(Value ? Word | BitMask(BitNo) : Word & ~BitMask(BitNo));
+        const std::uint32_t Word = std::uint32_t(d->FWords[DataRow]);
+        d->FWords[DataRow] = std::int32_t(Value ? Word | BitMask(BitNo) : Word & ~BitMask(BitNo));
     }
     int ARow, ACol;
     DataToCellCoord(DataRow, BitNo, ARow, ACol);
     InvalidateCell(ACol, ARow);
-    if (OnCellDataChanged)
-        OnCellDataChanged(this, ACol, ARow);
+    if (d->FOnCellDataChanged)
+        d->FOnCellDataChanged(this, ACol, ARow);
     emit cellDataChanged(ACol, ARow);
 }
 
 int TZQBitGrid::GetDataWords(int DataRow) const
 {
     CheckDataRowIndex(DataRow);
-    return FWords[DataRow];
+    return d->FWords[DataRow];
 }
 
 void TZQBitGrid::SetDataWords(int DataRow, int Value)
 {
     CheckDataRowIndex(DataRow);
-    if (FWords[DataRow] == Value)
+    if (d->FWords[DataRow] == Value)
         return;
-    FWords[DataRow] = Value;
+    d->FWords[DataRow] = Value;
     int ARow, ACol;
     DataToCellCoord(DataRow, 0, ARow, ACol);
     InvalidateRow(ARow);
-    if (OnCellDataChanged)
-        OnCellDataChanged(this, -1, ARow);
+    if (d->FOnCellDataChanged)
+        d->FOnCellDataChanged(this, -1, ARow);
     emit cellDataChanged(-1, ARow);
 }
 
@@ -244,11 +307,11 @@ QString TZQBitGrid::CellText(int ACol, int ARow)
     const bool DataRowCell = ARow >= GetFixedRows();
     const bool DataColCell = ACol >= GetFixedCols();
     if (DataRowCell && DataColCell)
-        return GetDataBit(DataRow, BitNo) ? FText1 : FText0;
+        return GetDataBit(DataRow, BitNo) ? d->FText1 : d->FText0;
     if (DataRowCell && ACol == 0)
         // The sum wraps at 32 bits, so a negative address shows as its two's complement.
         return QStringLiteral("%1")
-            .arg(std::uint32_t(DataRow) + std::uint32_t(FWordAddressTitleOffset), AddressDigits, 16, QChar(u'0'))
+            .arg(std::uint32_t(DataRow) + std::uint32_t(d->FWordAddressTitleOffset), AddressDigits, 16, QChar(u'0'))
             .toUpper();
     if (DataColCell && ARow == 0)
         return QString::number(BitNo);
@@ -267,22 +330,62 @@ void TZQBitGrid::DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState 
         // Writing also fills the cell, so an empty text still gets its background.
         Cells.TextRect(Rect, X, Y, Text);
     }
-    if (OnDrawCell)
-        OnDrawCell(this, ACol, ARow, Rect, State);
+    if (d->FOnDrawCell)
+        d->FOnDrawCell(this, ACol, ARow, Rect, State);
 }
 
 // The user ----------------------------------------------------------------------------------------
+
+QString TZQBitGrid::Keys0() const
+{
+    return d->FKeys0;
+}
+
+void TZQBitGrid::SetKeys0(const QString& Value)
+{
+    d->FKeys0 = Value;
+}
+
+QString TZQBitGrid::Keys1() const
+{
+    return d->FKeys1;
+}
+
+void TZQBitGrid::SetKeys1(const QString& Value)
+{
+    d->FKeys1 = Value;
+}
+
+bool TZQBitGrid::ReadOnly() const
+{
+    return d->FReadOnly;
+}
+
+void TZQBitGrid::SetReadOnly(bool Value)
+{
+    d->FReadOnly = Value;
+}
+
+bool TZQBitGrid::DblClickInvertsData() const
+{
+    return d->FDblClickInvertsData;
+}
+
+void TZQBitGrid::SetDblClickInvertsData(bool Value)
+{
+    d->FDblClickInvertsData = Value;
+}
 
 void TZQBitGrid::KeyPress(QChar& Key)
 {
     TCustomGrid::KeyPress(Key);
     // A consumed key is 0 and must match nothing.
-    if (FReadOnly || Key.isNull())
+    if (d->FReadOnly || Key.isNull())
         return;
     bool Value;
-    if (FKeys1.contains(Key))
+    if (d->FKeys1.contains(Key))
         Value = true; // tried first: a character in both strings sets the bit
-    else if (FKeys0.contains(Key))
+    else if (d->FKeys0.contains(Key))
         Value = false;
     else
         return;
@@ -293,7 +396,7 @@ void TZQBitGrid::KeyPress(QChar& Key)
 
 void TZQBitGrid::DblClick()
 {
-    if (!FReadOnly && FDblClickInvertsData) {
+    if (!d->FReadOnly && d->FDblClickInvertsData) {
         const QPoint At = viewport()->mapFromGlobal(QCursor::pos());
         const TGridCoord Cell = MouseCoord(At.x(), At.y());
         if (Cell.Y >= GetFixedRows() && Cell.X >= GetFixedCols()) {

@@ -8,11 +8,12 @@
 
 #include <QString>
 
-#include <cstdint>
-#include <vector>
+#include <memory>
 
 /// The namespace of the bit grid unit's classes.
 namespace ZQ {
+
+class TZQBitGridPrivate;
 
 /// Keeps a bit grid's bits in the application's storage: (Sender, Set, DataRow, BitNo, Value).
 /// With Set false the grid fetches: Value arrives false and the handler writes the bit's value
@@ -58,19 +59,22 @@ public:
     ~TZQBitGrid() override;
 
     /// Told after each cell was drawn, also when DefaultDrawing() is off.
-    TDrawCellEvent OnDrawCell;
+    ///@{
+    const TDrawCellEvent& OnDrawCell() const;
+    void SetOnDrawCell(const TDrawCellEvent& Value);
+    ///@}
 
     /// The number of data columns, the bits shown of each word. Setting it repaints the grid.
     /// Counts below 1 are raised to 1, and to no more than the control's counts can hold.
     ///@{
-    int DataCols() const { return FDataCols; }
+    int DataCols() const;
     void SetDataCols(int Value);
     ///@}
     /// The number of data rows, the words. New words are 0; the words that stay keep their
     /// values. Counts below 1 are raised to 1, and to no more than the control's counts can hold.
     /// Raises the allocation failure (std::bad_alloc), the grid unchanged, when the words cannot grow.
     ///@{
-    int DataRows() const { return FDataRows; }
+    int DataRows() const;
     void SetDataRows(int Value);
     ///@}
 
@@ -80,57 +84,60 @@ public:
     /// Raises Exceptions::EInvalidGridOperation for a negative count, or one that would take the
     /// column or row count past INT_MAX.
     ///@{
-    int GetFixedCols() const { return TCustomGrid::FixedCols(); }
+    int GetFixedCols() const;
     void SetFixedCols(int Value);
-    int GetFixedRows() const { return TCustomGrid::FixedRows(); }
+    int GetFixedRows() const;
     void SetFixedRows(int Value);
     ///@}
 
     /// The handler that keeps the bits in the application's storage; empty for the grid's own
     /// words. Setting another handler repaints the grid and copies nothing between the two.
     ///@{
-    const TExchangeDataEvent& OnExchangeData() const { return FOnExchangeData; }
+    const TExchangeDataEvent& OnExchangeData() const;
     void SetOnExchangeData(const TExchangeDataEvent& Value);
     ///@}
 
     /// The text of a data cell whose bit is 0; setting another text repaints the grid.
     ///@{
-    QString Text0() const { return FText0; }
+    QString Text0() const;
     void SetText0(const QString& Value);
     ///@}
     /// The text of a data cell whose bit is 1; setting another text repaints the grid.
     ///@{
-    QString Text1() const { return FText1; }
+    QString Text1() const;
     void SetText1(const QString& Value);
     ///@}
     /// The characters that clear the current cell's bit when typed, case-sensitive.
     ///@{
-    QString Keys0() const { return FKeys0; }
-    void SetKeys0(const QString& Value) { FKeys0 = Value; }
+    QString Keys0() const;
+    void SetKeys0(const QString& Value);
     ///@}
     /// The characters that set the current cell's bit when typed, case-sensitive; a character
     /// in both Keys0() and Keys1() sets it.
     ///@{
-    QString Keys1() const { return FKeys1; }
-    void SetKeys1(const QString& Value) { FKeys1 = Value; }
+    QString Keys1() const;
+    void SetKeys1(const QString& Value);
     ///@}
     /// Whether the user is kept from changing bits by key and double-click; a program still can.
     ///@{
-    bool ReadOnly() const { return FReadOnly; }
-    void SetReadOnly(bool Value) { FReadOnly = Value; }
+    bool ReadOnly() const;
+    void SetReadOnly(bool Value);
     ///@}
     /// Whether a double-click inverts the bit under the mouse pointer.
     ///@{
-    bool DblClickInvertsData() const { return FDblClickInvertsData; }
-    void SetDblClickInvertsData(bool Value) { FDblClickInvertsData = Value; }
+    bool DblClickInvertsData() const;
+    void SetDblClickInvertsData(bool Value);
     ///@}
 
     /// Told after a bit or a word changed, before the signal cellDataChanged().
-    TCellDataChangedEvent OnCellDataChanged;
+    ///@{
+    const TCellDataChangedEvent& OnCellDataChanged() const;
+    void SetOnCellDataChanged(const TCellDataChangedEvent& Value);
+    ///@}
 
     /// What is added to a data row's index in the address column, the sum wrapping at 32 bits.
     ///@{
-    int WordAddressTitleOffset() const { return FWordAddressTitleOffset; }
+    int WordAddressTitleOffset() const;
     void SetWordAddressTitleOffset(int Value);
     ///@}
 
@@ -180,6 +187,9 @@ protected:
     /// After the inherited handling, a change of the font widens or narrows the address column
     /// to hold the address, unless the program has given it another width.
     void changeEvent(QEvent* Event) override;
+    /// Reserved: lets a later version add a virtual function without changing the virtual
+    /// table. Does nothing yet; an override passes the ids it does not know on to its base.
+    virtual void virtual_hook(int Id, void* Data);
 
 private:
     // The counts follow the fixed and data counts and are set through them alone.
@@ -189,19 +199,7 @@ private:
     QString CellText(int ACol, int ARow);
     void FitAddressCol();
 
-    int FDataCols = 0;
-    int FDataRows = 0;
-    TExchangeDataEvent FOnExchangeData;
-    QString FText0;
-    QString FText1;
-    QString FKeys0;
-    QString FKeys1;
-    bool FReadOnly = false;
-    bool FDblClickInvertsData = true;
-    int FWordAddressTitleOffset = 0;
-    std::vector<std::int32_t> FWords;
-    // The width the grid gave the address column itself; 0 before it gave one.
-    int FAddressColWidth = 0;
+    std::unique_ptr<TZQBitGridPrivate> const d;
 };
 
 } // namespace ZQ

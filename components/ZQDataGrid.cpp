@@ -1,4 +1,5 @@
 #include "components/ZQDataGrid.h"
+#include "components/ZQDataGrid_p.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,7 +26,7 @@ constexpr int DataGridRowHeight = 16;
 
 // The data source ---------------------------------------------------------------------------------
 
-TZQGridData::TZQGridData() = default;
+TZQGridData::TZQGridData() : d(std::make_unique<TZQGridDataPrivate>()) {}
 
 TZQGridData::~TZQGridData()
 {
@@ -34,19 +35,19 @@ TZQGridData::~TZQGridData()
 
 void TZQGridData::AddGrid(TZQDataGrid* Grid)
 {
-    FGrids.push_back(Grid);
+    d->FGrids.push_back(Grid);
 }
 
 void TZQGridData::RemoveGrid(TZQDataGrid* Grid)
 {
-    if (FWalkDepth == 0) {
-        FGrids.remove(Grid);
+    if (d->FWalkDepth == 0) {
+        d->FGrids.remove(Grid);
         return;
     }
-    for (TZQDataGrid*& Entry : FGrids)
+    for (TZQDataGrid*& Entry : d->FGrids)
         if (Entry == Grid) {
             Entry = nullptr;
-            FHasBlanks = true;
+            d->FHasBlanks = true;
         }
 }
 
@@ -67,13 +68,13 @@ void TZQGridData::RecordChanged(int Index)
 
 void TZQGridData::BeginUpdate()
 {
-    ++FUpdateCount;
+    ++d->FUpdateCount;
 }
 
 void TZQGridData::EndUpdate()
 {
-    --FUpdateCount;
-    if (FUpdateCount == 0)
+    --d->FUpdateCount;
+    if (d->FUpdateCount == 0)
         ForEachGrid(&TZQGridData::FullUpdateHelper);
 }
 
@@ -84,17 +85,17 @@ void TZQGridData::NullDataHelper(TZQDataGrid* Grid)
 
 void TZQGridData::InsertedHelper(TZQDataGrid* Grid)
 {
-    Grid->RecordInserted(FPendingRecord);
+    Grid->RecordInserted(d->FPendingRecord);
 }
 
 void TZQGridData::RemovedHelper(TZQDataGrid* Grid)
 {
-    Grid->RecordRemoved(FPendingRecord);
+    Grid->RecordRemoved(d->FPendingRecord);
 }
 
 void TZQGridData::ChangedHelper(TZQDataGrid* Grid)
 {
-    Grid->RecordChanged(FPendingRecord);
+    Grid->RecordChanged(d->FPendingRecord);
 }
 
 void TZQGridData::FullUpdateHelper(TZQDataGrid* Grid)
@@ -102,31 +103,33 @@ void TZQGridData::FullUpdateHelper(TZQDataGrid* Grid)
     Grid->FullUpdate();
 }
 
+void TZQGridData::virtual_hook(int, void*) {}
+
 void TZQGridData::Notify(int Index, TStep Step)
 {
-    if (FUpdateCount != 0)
+    if (d->FUpdateCount != 0)
         return;
-    FPendingRecord = Index;
+    d->FPendingRecord = Index;
     ForEachGrid(Step);
 }
 
 void TZQGridData::ForEachGrid(TStep Step)
 {
-    if (FGrids.empty())
+    if (d->FGrids.empty())
         return;
     // Grids attached during the walk were refreshed fully when they came, so they are not told.
-    const auto Last = std::prev(FGrids.end());
+    const auto Last = std::prev(d->FGrids.end());
     // A grid's handler may notify again from inside its step; the grids after it still get this
     // walk's record index.
-    const int Pending = FPendingRecord;
-    ++FWalkDepth;
+    const int Pending = d->FPendingRecord;
+    ++d->FWalkDepth;
     struct TWalk {
         TZQGridData* Data;
         ~TWalk() { Data->EndWalk(); }
     } Walk{this};
-    for (auto Entry = FGrids.begin();; ++Entry) {
+    for (auto Entry = d->FGrids.begin();; ++Entry) {
         if (*Entry) {
-            FPendingRecord = Pending;
+            d->FPendingRecord = Pending;
             (this->*Step)(*Entry);
         }
         if (Entry == Last)
@@ -136,43 +139,45 @@ void TZQGridData::ForEachGrid(TStep Step)
 
 void TZQGridData::EndWalk()
 {
-    if (--FWalkDepth == 0 && FHasBlanks) {
-        FGrids.remove(nullptr);
-        FHasBlanks = false;
+    if (--d->FWalkDepth == 0 && d->FHasBlanks) {
+        d->FGrids.remove(nullptr);
+        d->FHasBlanks = false;
     }
 }
 
 // The grid ----------------------------------------------------------------------------------------
 
-TZQDataGrid::TZQDataGrid(QWidget* Parent) : TCustomGrid(Parent)
+TZQDataGrid::TZQDataGrid(QWidget* Parent) : TCustomGrid(Parent), d(std::make_unique<TZQDataGridPrivate>())
 {
     SetDefaultRowHeight(DataGridRowHeight);
     SetColCount(FixedCols() + 1);
     SetRowCount(FixedRows() + 1);
-    FColumns = new TZQDataGridColumns(this);
+    d->FColumns = new TZQDataGridColumns(this);
     SetOptions(Options() | goColSizing);
 }
 
 TZQDataGrid::~TZQDataGrid()
 {
-    delete FColumns;
-    FColumns = nullptr;
-    if (FData)
-        FData->RemoveGrid(this);
+    delete d->FColumns;
+    d->FColumns = nullptr;
+    if (d->FData)
+        d->FData->RemoveGrid(this);
 }
+
+void TZQDataGrid::virtual_hook(int, void*) {}
 
 void TZQDataGrid::Loaded()
 {
     TCustomGrid::Loaded();
-    for (int I = 0; I < FColumns->Count(); ++I)
-        SetColWidths(I, FColumns->GetItem(I)->GetWidth());
+    for (int I = 0; I < d->FColumns->Count(); ++I)
+        SetColWidths(I, d->FColumns->GetItem(I)->GetWidth());
 }
 
 QString TZQDataGrid::ColumnList() const
 {
     QJsonArray List;
-    for (int I = 0; I < FColumns->Count(); ++I) {
-        const TZQDataGridColumn* Column = FColumns->GetItem(I);
+    for (int I = 0; I < d->FColumns->Count(); ++I) {
+        const TZQDataGridColumn* Column = d->FColumns->GetItem(I);
         QJsonObject Item;
         if (!Column->Title().isEmpty())
             Item.insert(QStringLiteral("Title"), Column->Title());
@@ -232,17 +237,22 @@ void TZQDataGrid::SetColumnList(const QString& Value)
     Loaded();
 }
 
+TZQGridData* TZQDataGrid::Data() const
+{
+    return d->FData;
+}
+
 void TZQDataGrid::SetData(TZQGridData* Value)
 {
-    if (Value == FData)
+    if (Value == d->FData)
         return;
-    if (FData)
-        FData->RemoveGrid(this);
+    if (d->FData)
+        d->FData->RemoveGrid(this);
     // Cleared before anything else, so that a grid a dying source lets go never asks it again.
-    FData = nullptr;
+    d->FData = nullptr;
     if (Value)
         Value->AddGrid(this);
-    FData = Value;
+    d->FData = Value;
     FullUpdate();
 }
 
@@ -257,9 +267,24 @@ void TZQDataGrid::SetDataRow(int Value)
     SetRow(Value > INT_MAX - FixedRows() ? -1 : Value + FixedRows());
 }
 
+TZQDataGridColumns* TZQDataGrid::Columns() const
+{
+    return d->FColumns;
+}
+
 void TZQDataGrid::SetColumns(TZQDataGridColumns* Value)
 {
-    FColumns->Assign(Value);
+    d->FColumns->Assign(Value);
+}
+
+bool TZQDataGrid::FollowNewRecords() const
+{
+    return d->FFollowNewRecords;
+}
+
+void TZQDataGrid::SetFollowNewRecords(bool Value)
+{
+    d->FFollowNewRecords = Value;
 }
 
 void TZQDataGrid::SetFixedRows(int Value)
@@ -278,7 +303,7 @@ void TZQDataGrid::FullUpdate()
 
 void TZQDataGrid::UpdateRecordCount()
 {
-    const int Records = FData ? FData->GetRecordCount() : 0;
+    const int Records = d->FData ? d->FData->GetRecordCount() : 0;
     // Beyond one fixed row, a source of the largest count has more rows than the grid can hold:
     // it keeps as many as fit.
     SetRowCount(std::max(Records, 1) + qint64(FixedRows()));
@@ -287,7 +312,7 @@ void TZQDataGrid::UpdateRecordCount()
 void TZQDataGrid::RecordInserted(int Index)
 {
     UpdateRecordCount();
-    if (FFollowNewRecords)
+    if (d->FFollowNewRecords)
         SetDataRow(Index);
     else if (Index <= GetDataRow() && Row() < RowCount() - 1)
         SetRow(Row() + 1);
@@ -317,10 +342,20 @@ void TZQDataGrid::RepaintIfVisible(int Index)
 
 void TZQDataGrid::DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState State)
 {
-    if (DefaultDrawing() && ACol < FColumns->Count())
-        DrawCellText(*FColumns->GetItem(ACol), ARow, Rect);
-    if (OnDrawCell)
-        OnDrawCell(this, ACol, ARow, Rect, State);
+    if (DefaultDrawing() && ACol < d->FColumns->Count())
+        DrawCellText(*d->FColumns->GetItem(ACol), ARow, Rect);
+    if (d->FOnDrawCell)
+        d->FOnDrawCell(this, ACol, ARow, Rect, State);
+}
+
+const TDrawCellEvent& TZQDataGrid::OnDrawCell() const
+{
+    return d->FOnDrawCell;
+}
+
+void TZQDataGrid::SetOnDrawCell(const TDrawCellEvent& Value)
+{
+    d->FOnDrawCell = Value;
 }
 
 void TZQDataGrid::DrawCellText(const TZQDataGridColumn& Column, int ARow, const QRect& Rect)
@@ -330,10 +365,10 @@ void TZQDataGrid::DrawCellText(const TZQDataGridColumn& Column, int ARow, const 
     if (ARow == 0 && FixedRows() >= 1) {
         Text = Column.Title();
         Alignment = Column.TitleAlignment();
-    } else if (FData && Column.DataIndex() >= 0) {
+    } else if (d->FData && Column.DataIndex() >= 0) {
         const int Record = ARow - FixedRows();
-        if (Record >= 0 && Record < FData->GetRecordCount()) {
-            Text = FData->GetDataText(Record, Column.DataIndex());
+        if (Record >= 0 && Record < d->FData->GetRecordCount()) {
+            Text = d->FData->GetDataText(Record, Column.DataIndex());
             Alignment = Column.DataAlignment();
         }
     }
@@ -354,11 +389,21 @@ void TZQDataGrid::DrawCellText(const TZQDataGridColumn& Column, int ARow, const 
 
 // Columns -----------------------------------------------------------------------------------------
 
-TZQDataGridColumn::TZQDataGridColumn(TCollection* Collection) : TCollectionItem(Collection) {}
+TZQDataGridColumn::TZQDataGridColumn(TCollection* Collection)
+    : TCollectionItem(Collection), d(std::make_unique<TZQDataGridColumnPrivate>())
+{
+}
+
+TZQDataGridColumn::~TZQDataGridColumn() = default;
+
+void TZQDataGridColumn::virtual_hook(int Id, void* Data)
+{
+    TCollectionItem::virtual_hook(Id, Data);
+}
 
 QString TZQDataGridColumn::GetDisplayName() const
 {
-    return FTitle.isEmpty() ? QStringLiteral("Column ") + QString::number(Index()) : FTitle;
+    return d->FTitle.isEmpty() ? QStringLiteral("Column ") + QString::number(Index()) : d->FTitle;
 }
 
 void TZQDataGridColumn::Assign(const TCollectionItem* Source)
@@ -377,35 +422,55 @@ void TZQDataGridColumn::Assign(const TCollectionItem* Source)
         SetWidth(Column->GetWidth());
 }
 
+const QString& TZQDataGridColumn::Title() const
+{
+    return d->FTitle;
+}
+
 void TZQDataGridColumn::SetTitle(const QString& Value)
 {
-    if (Value == FTitle)
+    if (Value == d->FTitle)
         return;
-    FTitle = Value;
+    d->FTitle = Value;
     Changed(false);
+}
+
+TAlignment TZQDataGridColumn::TitleAlignment() const
+{
+    return d->FTitleAlignment;
 }
 
 void TZQDataGridColumn::SetTitleAlignment(TAlignment Value)
 {
-    if (Value == FTitleAlignment)
+    if (Value == d->FTitleAlignment)
         return;
-    FTitleAlignment = Value;
+    d->FTitleAlignment = Value;
     Changed(false);
+}
+
+TAlignment TZQDataGridColumn::DataAlignment() const
+{
+    return d->FDataAlignment;
 }
 
 void TZQDataGridColumn::SetDataAlignment(TAlignment Value)
 {
-    if (Value == FDataAlignment)
+    if (Value == d->FDataAlignment)
         return;
-    FDataAlignment = Value;
+    d->FDataAlignment = Value;
     Changed(false);
+}
+
+int TZQDataGridColumn::DataIndex() const
+{
+    return d->FDataIndex;
 }
 
 void TZQDataGridColumn::SetDataIndex(int Value)
 {
-    if (Value == FDataIndex)
+    if (Value == d->FDataIndex)
         return;
-    FDataIndex = Value;
+    d->FDataIndex = Value;
     Changed(false);
 }
 
@@ -434,20 +499,27 @@ void TZQDataGridColumn::SetWidth(int Value)
 }
 
 TZQDataGridColumns::TZQDataGridColumns(TZQDataGrid* Grid)
-    : TCollection(&CreateCollectionItem<TZQDataGridColumn>), FGrid(Grid)
+    : TCollection(&CreateCollectionItem<TZQDataGridColumn>), d(std::make_unique<TZQDataGridColumnsPrivate>(Grid))
 {
+}
+
+TZQDataGridColumns::~TZQDataGridColumns() = default;
+
+TZQDataGrid* TZQDataGridColumns::GetOwner() const
+{
+    return d->FGrid;
 }
 
 void TZQDataGridColumns::Update(TCollectionItem* Item)
 {
-    if (!FGrid)
+    if (!d->FGrid)
         return;
     if (Item) {
-        FGrid->InvalidateCol(Item->Index());
+        d->FGrid->InvalidateCol(Item->Index());
         return;
     }
-    FGrid->SetColCount(std::max(Count(), FGrid->FixedCols() + 1));
-    FGrid->InvalidateGrid();
+    d->FGrid->SetColCount(std::max(Count(), d->FGrid->FixedCols() + 1));
+    d->FGrid->InvalidateGrid();
 }
 
 void ZQDataGrid::Register()

@@ -11,7 +11,7 @@
 #include <QString>
 
 #include <cstdint>
-#include <list>
+#include <memory>
 
 /// The horizontal alignment of a column's title or data in their cells.
 enum TAlignment : std::uint8_t {
@@ -23,6 +23,10 @@ enum TAlignment : std::uint8_t {
 class TZQDataGrid;
 class TZQDataGridColumn;
 class TZQDataGridColumns;
+class TZQGridDataPrivate;
+class TZQDataGridPrivate;
+class TZQDataGridColumnPrivate;
+class TZQDataGridColumnsPrivate;
 
 /// The records that one or more data grids show. A concrete source answers how many records there
 /// are and what text a datum of a record shows, and tells the base of every change after making
@@ -85,19 +89,18 @@ public:
     void FullUpdateHelper(TZQDataGrid* Grid);
     ///@}
 
+protected:
+    /// Reserved: lets a later version add a virtual function without changing the virtual
+    /// table. Does nothing yet; an override passes the ids it does not know on to its base.
+    virtual void virtual_hook(int Id, void* Data);
+
 private:
     using TStep = void (TZQGridData::*)(TZQDataGrid* Grid);
     void Notify(int Index, TStep Step);
     void ForEachGrid(TStep Step);
     void EndWalk();
 
-    std::list<TZQDataGrid*> FGrids;
-    int FUpdateCount = 0;
-    int FPendingRecord = 0;
-    // While a walk is going on, removed grids are blanked rather than unlinked, so that no walk
-    // loses its place; the outermost walk drops the blanks when it ends.
-    int FWalkDepth = 0;
-    bool FHasBlanks = false;
+    std::unique_ptr<TZQGridDataPrivate> const d;
 };
 
 /// A grid showing the records of a source: a title row, then one row per record, and one grid
@@ -143,7 +146,7 @@ public:
     /// detaches the grid from the old one, attaches it to the new one and refreshes it fully;
     /// setting the same source does nothing.
     ///@{
-    TZQGridData* Data() const { return FData; }
+    TZQGridData* Data() const;
     void SetData(TZQGridData* Value);
     ///@}
     /// The current row as a record index: Row() - FixedRows(). Setting it moves the current
@@ -157,7 +160,7 @@ public:
     /// The grid's columns, which it owns. Setting copies the given collection's columns into
     /// them, in one bulk change.
     ///@{
-    TZQDataGridColumns* Columns() const { return FColumns; }
+    TZQDataGridColumns* Columns() const;
     void SetColumns(TZQDataGridColumns* Value);
     ///@}
     /// The columns as JSON, as a form description stores them. Setting loads them as a grid read
@@ -168,8 +171,8 @@ public:
     ///@}
     /// Whether an inserted record becomes the current row.
     ///@{
-    bool FollowNewRecords() const { return FFollowNewRecords; }
-    void SetFollowNewRecords(bool Value) { FFollowNewRecords = Value; }
+    bool FollowNewRecords() const;
+    void SetFollowNewRecords(bool Value);
     ///@}
     /// Sets the number of fixed rows, the first of them the title row.
     /// The rows below the fixed ones are the grid's to count, so it recounts them.
@@ -202,15 +205,21 @@ public:
     using TCustomGrid::SelectCell;
 
     /// Told after each cell was drawn, also when DefaultDrawing() is off.
-    TDrawCellEvent OnDrawCell;
+    ///@{
+    const TDrawCellEvent& OnDrawCell() const;
+    void SetOnDrawCell(const TDrawCellEvent& Value);
+    ///@}
+
+protected:
+    /// Reserved: lets a later version add a virtual function without changing the virtual
+    /// table. Does nothing yet; an override passes the ids it does not know on to its base.
+    virtual void virtual_hook(int Id, void* Data);
 
 private:
     void DrawCellText(const TZQDataGridColumn& Column, int ARow, const QRect& Rect);
     void RepaintIfVisible(int Index);
 
-    TZQGridData* FData = nullptr;
-    TZQDataGridColumns* FColumns = nullptr;
-    bool FFollowNewRecords = false;
+    std::unique_ptr<TZQDataGridPrivate> const d;
 };
 
 /// A column of a data grid: which datum of a record it shows, its title and both alignments. Its
@@ -236,6 +245,8 @@ public:
     /// A column appended to Collection, with an empty title, DataIndex -1 and both alignments
     /// taLeftJustify.
     explicit TZQDataGridColumn(TCollection* Collection);
+    /// Takes the column out of its collection.
+    ~TZQDataGridColumn() override;
 
     /// The title, or for a column without one "Column " and its Index: "Column 0".
     QString GetDisplayName() const override;
@@ -246,23 +257,23 @@ public:
     /// The text of the column's cell in the title row; a column without one has an empty title
     /// cell.
     ///@{
-    const QString& Title() const { return FTitle; }
+    const QString& Title() const;
     void SetTitle(const QString& Value);
     ///@}
     /// The alignment of the title.
     ///@{
-    TAlignment TitleAlignment() const { return FTitleAlignment; }
+    TAlignment TitleAlignment() const;
     void SetTitleAlignment(TAlignment Value);
     ///@}
     /// The alignment of the data.
     ///@{
-    TAlignment DataAlignment() const { return FDataAlignment; }
+    TAlignment DataAlignment() const;
     void SetDataAlignment(TAlignment Value);
     ///@}
     /// The datum of each record that the column shows, passed to TZQGridData::GetDataText();
     /// a negative index shows no data.
     ///@{
-    int DataIndex() const { return FDataIndex; }
+    int DataIndex() const;
     void SetDataIndex(int Value);
     ///@}
     /// The width of the grid column at the column's Index; 0 for a column without a grid.
@@ -277,11 +288,13 @@ public:
     /// The grid whose column this is; null for a column of a collection without a grid.
     TZQDataGrid* Grid() const;
 
+protected:
+    /// Reserved: lets a later version add a virtual function without changing the virtual
+    /// table. Does nothing yet; an override passes the ids it does not know on to its base.
+    void virtual_hook(int Id, void* Data) override;
+
 private:
-    QString FTitle;
-    TAlignment FTitleAlignment = taLeftJustify;
-    TAlignment FDataAlignment = taLeftJustify;
-    int FDataIndex = -1;
+    std::unique_ptr<TZQDataGridColumnPrivate> const d;
 };
 
 /// The columns of a data grid.
@@ -292,9 +305,11 @@ public:
     /// An empty collection of columns of Grid.
     /// Grid may be null: such a collection only holds columns to be assigned to a grid.
     explicit TZQDataGridColumns(TZQDataGrid* Grid);
+    /// Deletes the columns, reporting nothing.
+    ~TZQDataGridColumns() override;
 
     /// The grid; null for a collection without one.
-    TZQDataGrid* GetOwner() const override { return FGrid; }
+    TZQDataGrid* GetOwner() const override;
     /// Appends a new column and returns it.
     TZQDataGridColumn* Add() { return static_cast<TZQDataGridColumn*>(TCollection::Add()); }
     /// Column Index; raises Exceptions::EListError outside 0 to Count() - 1.
@@ -310,7 +325,7 @@ public:
     void Update(TCollectionItem* Item) override;
 
 private:
-    TZQDataGrid* FGrid;
+    std::unique_ptr<TZQDataGridColumnsPrivate> const d;
 };
 
 /// The unit's routines, qualified by the unit as a program calls them: ZQDataGrid::Register().

@@ -1,4 +1,5 @@
 #include "framework/Collections.h"
+#include "framework/Collections_p.h"
 
 #include "framework/Exceptions.h"
 #include "framework/StringTable.h"
@@ -21,7 +22,7 @@ private:
 
 // Items ------------------------------------------------------------------------------------------
 
-TCollectionItem::TCollectionItem(TCollection* Collection)
+TCollectionItem::TCollectionItem(TCollection* Collection) : d(std::make_unique<TCollectionItemPrivate>())
 {
     SetCollection(Collection);
 }
@@ -31,19 +32,24 @@ TCollectionItem::~TCollectionItem()
     SetCollection(nullptr);
 }
 
+TCollection* TCollectionItem::Collection() const
+{
+    return d->FCollection;
+}
+
 void TCollectionItem::SetCollection(TCollection* Value)
 {
-    if (Value == FCollection)
+    if (Value == d->FCollection)
         return;
-    if (FCollection)
-        FCollection->RemoveItem(this);
+    if (d->FCollection)
+        d->FCollection->RemoveItem(this);
     if (Value)
         Value->InsertItem(this);
 }
 
 int TCollectionItem::Index() const
 {
-    return FCollection ? int(FCollection->FItems.indexOf(this)) : -1;
+    return d->FCollection ? int(d->FCollection->d->FItems.indexOf(this)) : -1;
 }
 
 void TCollectionItem::SetIndex(int Value)
@@ -51,8 +57,8 @@ void TCollectionItem::SetIndex(int Value)
     const int Current = Index();
     if (Current < 0 || Value == Current)
         return;
-    FCollection->CheckIndex(Value);
-    FCollection->FItems.move(Current, Value);
+    d->FCollection->CheckIndex(Value);
+    d->FCollection->d->FItems.move(Current, Value);
     Changed(true);
 }
 
@@ -79,26 +85,33 @@ void TCollectionItem::Assign(const TCollectionItem* Source)
 
 void TCollectionItem::Changed(bool AllItems)
 {
-    if (FCollection && FCollection->FUpdateCount == 0)
-        FCollection->Update(AllItems ? nullptr : this);
+    if (d->FCollection && d->FCollection->d->FUpdateCount == 0)
+        d->FCollection->Update(AllItems ? nullptr : this);
 }
+
+void TCollectionItem::virtual_hook(int, void*) {}
 
 // The collection ---------------------------------------------------------------------------------
 
-TCollection::TCollection(TCollectionItemClass ItemClass) : FItemClass(ItemClass) {}
+TCollection::TCollection(TCollectionItemClass ItemClass) : d(std::make_unique<TCollectionPrivate>(ItemClass)) {}
 
 TCollection::~TCollection()
 {
     // A collection on its way out reports nothing: its owner may be going too.
-    FUpdateCount = 1;
-    while (!FItems.isEmpty())
-        delete FItems.last();
+    d->FUpdateCount = 1;
+    while (!d->FItems.isEmpty())
+        delete d->FItems.last();
+}
+
+int TCollection::Count() const
+{
+    return int(d->FItems.size());
 }
 
 TCollectionItem* TCollection::GetItem(int Index) const
 {
     CheckIndex(Index);
-    return FItems[Index];
+    return d->FItems[Index];
 }
 
 void TCollection::SetItem(int Index, const TCollectionItem* Value)
@@ -108,7 +121,7 @@ void TCollection::SetItem(int Index, const TCollectionItem* Value)
 
 TCollectionItem* TCollection::Add()
 {
-    return FItemClass(this);
+    return d->FItemClass(this);
 }
 
 void TCollection::Delete(int Index)
@@ -118,11 +131,11 @@ void TCollection::Delete(int Index)
 
 void TCollection::Clear()
 {
-    if (FItems.isEmpty())
+    if (d->FItems.isEmpty())
         return;
     TBulkChange Bulk(*this);
-    while (!FItems.isEmpty())
-        delete FItems.last();
+    while (!d->FItems.isEmpty())
+        delete d->FItems.last();
 }
 
 void TCollection::Assign(const TCollection* Source)
@@ -133,19 +146,24 @@ void TCollection::Assign(const TCollection* Source)
         return;
     TBulkChange Bulk(*this);
     Clear();
-    for (const TCollectionItem* Item : Source->FItems)
+    for (const TCollectionItem* Item : Source->d->FItems)
         Add()->Assign(Item);
 }
 
 void TCollection::BeginUpdate()
 {
-    ++FUpdateCount;
+    ++d->FUpdateCount;
 }
 
 void TCollection::EndUpdate()
 {
-    --FUpdateCount;
+    --d->FUpdateCount;
     Changed();
+}
+
+int TCollection::UpdateCount() const
+{
+    return d->FUpdateCount;
 }
 
 QObject* TCollection::GetOwner() const
@@ -157,21 +175,23 @@ void TCollection::Update(TCollectionItem*) {}
 
 void TCollection::Changed()
 {
-    if (FUpdateCount == 0)
+    if (d->FUpdateCount == 0)
         Update(nullptr);
 }
 
+void TCollection::virtual_hook(int, void*) {}
+
 void TCollection::InsertItem(TCollectionItem* Item)
 {
-    FItems.append(Item);
-    Item->FCollection = this;
+    d->FItems.append(Item);
+    Item->d->FCollection = this;
     Changed();
 }
 
 void TCollection::RemoveItem(TCollectionItem* Item)
 {
-    FItems.removeOne(Item);
-    Item->FCollection = nullptr;
+    d->FItems.removeOne(Item);
+    Item->d->FCollection = nullptr;
     Changed();
 }
 

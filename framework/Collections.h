@@ -9,7 +9,11 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class TCollection;
+class TCollectionItemPrivate;
+class TCollectionPrivate;
 
 /// An item of a collection: owned by it, knowing its place in it, and reporting its changes to it.
 class ZQ_EXPORT TCollectionItem : public QObject {
@@ -22,7 +26,7 @@ public:
     ~TCollectionItem() override;
 
     /// The collection that owns the item; null for an item on its own.
-    TCollection* Collection() const { return FCollection; }
+    TCollection* Collection() const;
     /// Moves the item to the end of another collection (or out of any, with null).
     void SetCollection(TCollection* Value);
     /// The 0-based place in the collection; -1 for an item on its own.
@@ -42,10 +46,13 @@ protected:
     /// Reports a change of this item alone, or of the collection as a whole (AllItems), to the
     /// collection's TCollection::Update(); nothing while the collection is in a bulk change.
     void Changed(bool AllItems);
+    /// Reserved: lets a later version add a virtual function without changing the virtual
+    /// table. Does nothing yet; an override passes the ids it does not know on to its base.
+    virtual void virtual_hook(int Id, void* Data);
 
 private:
     friend class TCollection;
-    TCollection* FCollection = nullptr;
+    std::unique_ptr<TCollectionItemPrivate> const d;
 };
 
 /// Creates an item of one class in a collection: a collection's item class.
@@ -72,7 +79,7 @@ public:
     ~TCollection() override;
 
     /// The number of items.
-    int Count() const { return int(FItems.size()); }
+    int Count() const;
     /// Item Index.
     TCollectionItem* GetItem(int Index) const;
     /// Makes item Index a copy of Value (TCollectionItem::Assign()).
@@ -94,7 +101,7 @@ public:
     void EndUpdate();
     ///@}
     /// The number of bulk changes open.
-    int UpdateCount() const { return FUpdateCount; }
+    int UpdateCount() const;
 
     /// The object whose property the collection is, for the designer; none by default.
     virtual QObject* GetOwner() const;
@@ -104,6 +111,9 @@ public:
 protected:
     /// Reports a change of the whole collection, unless a bulk change is open.
     void Changed();
+    /// Reserved: lets a later version add a virtual function without changing the virtual
+    /// table. Does nothing yet; an override passes the ids it does not know on to its base.
+    virtual void virtual_hook(int Id, void* Data);
 
 private:
     friend class TCollectionItem;
@@ -111,7 +121,5 @@ private:
     void RemoveItem(TCollectionItem* Item);
     void CheckIndex(int Index) const;
 
-    TCollectionItemClass FItemClass;
-    QList<TCollectionItem*> FItems;
-    int FUpdateCount = 0;
+    std::unique_ptr<TCollectionPrivate> const d;
 };

@@ -12,14 +12,18 @@
 /// passes out of the component's operation unchanged.
 ///
 /// How a component tells of something, one rule for all of them:
-/// - an event that a program assigns (a published On... property) is a TEvent handler property;
+/// - an event that a program assigns (a published On... property) is a TEvent handler property,
+///   read by OnX() and assigned by SetOnX();
 /// - a notification that a form binds in its description, or a lambda connects to, is a Qt signal;
 /// - a plain function (std::function, a function pointer) only inside the library and its tests,
 ///   never in a published interface.
 ///
 /// \code
-/// Grid.SetOnSelectCell(TSelectCellEvent(this, &TMyForm::GridSelectCell));
+/// Grid.SetOnDrawCell(TDrawCellEvent(this, &TMyForm::GridDrawCell));
 /// \endcode
+///
+/// Unlike the components, a handler is a value that programs copy inline: its size and layout are
+/// fixed, and it has no private class.
 template <typename... Args>
 class TEvent {
 public:

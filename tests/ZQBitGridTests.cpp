@@ -158,7 +158,7 @@ protected:
     void InstallHandlers()
     {
         Grid.SetOnExchangeData(ZQ::TExchangeDataEvent(&Form, &THandlers::ExchangeData));
-        Grid.OnCellDataChanged = ZQ::TCellDataChangedEvent(&Form, &THandlers::CellDataChanged);
+        Grid.SetOnCellDataChanged(ZQ::TCellDataChangedEvent(&Form, &THandlers::CellDataChanged));
         Form.Log.clear();
     }
     // The Qt signals, logged with the handlers' calls.
@@ -320,12 +320,12 @@ TEST(BitGridRegistration, RegisterOffersTheGridOnThePalettePageZQ)
     ZQBitGrid::Register();
     int Found = 0;
     for (const TRegisteredComponent& Entry : RegisteredComponents())
-        if (Entry.Class.ClassName == "ZQ::TZQBitGrid") {
+        if (Entry.Class().ClassName() == "ZQ::TZQBitGrid") {
             ++Found;
-            EXPECT_EQ(Entry.Page, "ZQ");
-            EXPECT_EQ(Entry.Class.IncludeFile, "zq/ZQBitGrid.h");
+            EXPECT_EQ(Entry.Page(), "ZQ");
+            EXPECT_EQ(Entry.Class().IncludeFile(), "zq/ZQBitGrid.h");
             QWidget Parent;
-            auto* Made = qobject_cast<TZQBitGrid*>(Entry.Class.Create(&Parent));
+            auto* Made = qobject_cast<TZQBitGrid*>(Entry.Class().Create(&Parent));
             ASSERT_NE(Made, nullptr);
             EXPECT_EQ(Made->parent(), &Parent);
             EXPECT_EQ(Made->ColCount(), 9);
@@ -554,7 +554,7 @@ TEST_F(BitGridWords, AWordArrayThatCannotGrowLeavesTheGridAsItWas)
 TEST_F(BitGridWords, ANewWordRepaintsItsRowAndIsReportedAsAWholeWord)
 {
     Grid.SetDataRows(2);
-    Grid.OnCellDataChanged = ZQ::TCellDataChangedEvent(&Form, &THandlers::CellDataChanged);
+    Grid.SetOnCellDataChanged(ZQ::TCellDataChangedEvent(&Form, &THandlers::CellDataChanged));
     ConnectSignals();
     Form.Log.clear();
     Grid.SetDataWords(1, 0x0F);
@@ -854,7 +854,7 @@ TEST_F(BitGridKeys, ATypedKeyArrivesThroughTheKeyboard)
 TEST_F(BitGridDoubleClick, ADoubleClickOnADataCellInvertsItsBitThenFiresOnDblClick)
 {
     Grid.SetOnDblClick(TNotifyEvent(&Form, &THandlers::DblClicked));
-    Grid.OnCellDataChanged = ZQ::TCellDataChangedEvent(&Form, &THandlers::CellDataChanged);
+    Grid.SetOnCellDataChanged(ZQ::TCellDataChangedEvent(&Form, &THandlers::CellDataChanged));
     Form.Log.clear();
     DoubleClickAt(Grid.CellRect(4, 1).center());
     EXPECT_TRUE(Grid.GetDataBit(0, 4));
@@ -916,7 +916,7 @@ TEST_F(BitGridSelection, OnSelectCellIsAskedAndMayKeepTheCurrentCell)
 
 TEST_F(BitGridDrawing, OnDrawCellRunsAfterEachCellsText)
 {
-    Grid.OnDrawCell = TDrawCellEvent(&Form, &THandlers::DrawCell);
+    Grid.SetOnDrawCell(TDrawCellEvent(&Form, &THandlers::DrawCell));
     PaintLogged();
     const QRect Data = Grid.CellRect(2, 1);
     const int Written = int(Form.Log.indexOf(QStringLiteral("text %1,%2").arg(Data.x()).arg(Data.y())));
@@ -927,7 +927,7 @@ TEST_F(BitGridDrawing, OnDrawCellRunsAfterEachCellsText)
 
 TEST_F(BitGridDrawing, WithDefaultDrawingOffNoTextIsWrittenAndOnDrawCellStillRuns)
 {
-    Grid.OnDrawCell = TDrawCellEvent(&Form, &THandlers::DrawCell);
+    Grid.SetOnDrawCell(TDrawCellEvent(&Form, &THandlers::DrawCell));
     InstallHandlers();
     Grid.SetDefaultDrawing(false);
     PaintLogged();

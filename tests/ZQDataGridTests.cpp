@@ -222,7 +222,7 @@ public:
     void Attach(TZQDataGrid& Grid)
     {
         Grid.SetOnSelectCell(TSelectCellEvent(this, &THandler::SelectCell));
-        Grid.OnDrawCell = TDrawCellEvent(this, &THandler::DrawCell);
+        Grid.SetOnDrawCell(TDrawCellEvent(this, &THandler::DrawCell));
     }
 };
 
@@ -678,12 +678,12 @@ TEST(DataGridConstruction, RegisterOffersTheGridOnThePageZQ)
     ZQDataGrid::Register();
     int Found = 0;
     for (const TRegisteredComponent& Entry : RegisteredComponents())
-        if (Entry.Class.ClassName == "TZQDataGrid") {
+        if (Entry.Class().ClassName() == "TZQDataGrid") {
             ++Found;
-            EXPECT_EQ(Entry.Page, "ZQ");
-            EXPECT_EQ(Entry.Class.IncludeFile, "zq/ZQDataGrid.h");
+            EXPECT_EQ(Entry.Page(), "ZQ");
+            EXPECT_EQ(Entry.Class().IncludeFile(), "zq/ZQDataGrid.h");
             QWidget Parent;
-            QWidget* Made = Entry.Class.Create(&Parent);
+            QWidget* Made = Entry.Class().Create(&Parent);
             EXPECT_NE(qobject_cast<TZQDataGrid*>(Made), nullptr);
             EXPECT_EQ(Made->parent(), &Parent);
         }

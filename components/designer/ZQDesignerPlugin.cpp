@@ -51,12 +51,12 @@ TZQWidgetInterface::TZQWidgetInterface(const TRegisteredComponent& Component, QO
 
 QIcon TZQWidgetInterface::icon() const
 {
-    return GridIcon(FComponent.Class.ClassName.contains(QStringLiteral("BitGrid")));
+    return GridIcon(FComponent.Class().ClassName().contains(QStringLiteral("BitGrid")));
 }
 
 QWidget* TZQWidgetInterface::createWidget(QWidget* Parent)
 {
-    return FComponent.Class.Create(Parent);
+    return FComponent.Class().Create(Parent);
 }
 
 QString TZQWidgetInterface::domXml() const
@@ -64,7 +64,7 @@ QString TZQWidgetInterface::domXml() const
     // The columns and the column widths are data, not texts: marked so, they are neither offered
     // to translators nor set again by retranslateUi, which would reload the columns and their widths.
     QString UntranslatedProperties;
-    if (FComponent.Class.ClassName == QStringLiteral("TZQDataGrid"))
+    if (FComponent.Class().ClassName() == QStringLiteral("TZQDataGrid"))
         UntranslatedProperties = QStringLiteral(" <customwidgets>\n"
                                         "  <customwidget>\n"
                                         "   <class>%1</class>\n"
@@ -74,7 +74,7 @@ QString TZQWidgetInterface::domXml() const
                                         "   </propertyspecifications>\n"
                                         "  </customwidget>\n"
                                         " </customwidgets>\n")
-                             .arg(FComponent.Class.ClassName);
+                             .arg(FComponent.Class().ClassName());
     return QStringLiteral("<ui language=\"c++\">\n"
                           " <widget class=\"%1\" name=\"%2\">\n"
                           "  <property name=\"geometry\"><rect><x>0</x><y>0</y><width>320</width>"
@@ -82,7 +82,7 @@ QString TZQWidgetInterface::domXml() const
                           " </widget>\n"
                           "%3"
                           "</ui>\n")
-        .arg(FComponent.Class.ClassName, ObjectName(FComponent.Class.ClassName), UntranslatedProperties);
+        .arg(FComponent.Class().ClassName(), ObjectName(FComponent.Class().ClassName()), UntranslatedProperties);
 }
 
 void TZQWidgetInterface::initialize(QDesignerFormEditorInterface* Core)
@@ -90,7 +90,7 @@ void TZQWidgetInterface::initialize(QDesignerFormEditorInterface* Core)
     if (FInitialized)
         return;
     FInitialized = true;
-    if (FComponent.Class.ClassName == QStringLiteral("TZQDataGrid") && Core && Core->extensionManager())
+    if (FComponent.Class().ClassName() == QStringLiteral("TZQDataGrid") && Core && Core->extensionManager())
         RegisterColumnsEditor(Core->extensionManager());
 }
 
@@ -99,6 +99,6 @@ TZQDesignerPlugin::TZQDesignerPlugin(QObject* Parent) : QObject(Parent)
     ZQBitGrid::Register();
     ZQDataGrid::Register();
     for (const TRegisteredComponent& Component : RegisteredComponents())
-        if (Component.Page == QStringLiteral("ZQ"))
+        if (Component.Page() == QStringLiteral("ZQ"))
             FWidgets.append(new TZQWidgetInterface(Component, this));
 }

@@ -14,11 +14,11 @@ class TZQWidgetInterface : public QObject, public QDesignerCustomWidgetInterface
 public:
     TZQWidgetInterface(const TRegisteredComponent& Component, QObject* Parent);
 
-    QString name() const override { return FComponent.Class.ClassName; }
-    QString group() const override { return FComponent.Page; }
-    QString toolTip() const override { return FComponent.Class.Description; }
-    QString whatsThis() const override { return FComponent.Class.Description; }
-    QString includeFile() const override { return FComponent.Class.IncludeFile; }
+    QString name() const override { return FComponent.Class().ClassName(); }
+    QString group() const override { return FComponent.Page(); }
+    QString toolTip() const override { return FComponent.Class().Description(); }
+    QString whatsThis() const override { return FComponent.Class().Description(); }
+    QString includeFile() const override { return FComponent.Class().IncludeFile(); }
     QIcon icon() const override;
     bool isContainer() const override { return false; }
     QWidget* createWidget(QWidget* Parent) override;

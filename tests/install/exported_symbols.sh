@@ -23,6 +23,8 @@ grep -ohE '^ZQ_EXPORT [^;(]*[A-Za-z_][A-Za-z_0-9]*\(' "$scratch/headers" |
   sed -E 's/.*[^A-Za-z_0-9]([A-Za-z_][A-Za-z_0-9]*)\($/\1/' | sort -u >"$scratch/functions"
 grep -ohE '^namespace [A-Za-z_][A-Za-z_0-9]*' "$scratch/headers" | awk '{print $2}' | sort -u >"$scratch/namespaces"
 grep -ohE '[A-Za-z_][A-Za-z_0-9]*' "$scratch/headers" | sort -u >"$scratch/words"
+# Operators are members too, named by their symbol: operator=, operator==.
+grep -ohE 'operator *[^A-Za-z_0-9 (][^ (]*' "$scratch/headers" | tr -d ' ' | sort -u >>"$scratch/words"
 [ -s "$scratch/classes" ] && [ -s "$scratch/functions" ] || { echo "FAIL: the headers mark nothing ZQ_EXPORT"; exit 1; }
 
 nm -D --defined-only "$library" | awk '{print $3}' | sed 's/@.*//' >"$scratch/mangled"

@@ -132,7 +132,7 @@ int main(int Argc, char** Argv)
     ZQDataGrid::Register();
     int Offered = 0;
     for (const TRegisteredComponent& Entry : RegisteredComponents())
-        Offered += Entry.Page == "ZQ" && (Entry.Class.ClassName == "ZQ::TZQBitGrid" || Entry.Class.ClassName == "TZQDataGrid");
+        Offered += Entry.Page() == "ZQ" && (Entry.Class().ClassName() == "ZQ::TZQBitGrid" || Entry.Class().ClassName() == "TZQDataGrid");
     Check(Offered == 2, "both grids registered on the page ZQ");
     Register();
     Check(OwnRegisterCalls == 1, "the program's own Register called once, by the program");
