@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <climits>
 
+using namespace Exceptions;
+
 namespace ZQ {
 
 namespace {

@@ -4,6 +4,8 @@
 #include "framework/FileStreamSystem.h"
 #include "framework/StringTable.h"
 
+using namespace Exceptions;
+
 void RaiseOpenError(const QString& FileName)
 {
     throw EFOpenError(FrameworkString(SFOpenError).arg(FileName));

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+using namespace Exceptions;
+
 namespace {
 
 constexpr int SizingMargin = 3; // pixels either side of a column border that start sizing

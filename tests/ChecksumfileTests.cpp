@@ -37,6 +37,8 @@
 #include <unistd.h>
 #endif
 
+using namespace Exceptions;
+
 namespace {
 
 using TBytes = std::vector<unsigned char>;
