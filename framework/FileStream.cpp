@@ -122,10 +122,10 @@ void AppendAscii(TNativeName& Name, const QByteArray& Ascii)
 
 // Temporaries of one file share a prefix made from its name. A hash keeps the names short, so that
 // a file whose name is near the length limit gets temporaries too.
-TNativeName TemporaryPrefix(const TNativeName& LastName)
+TNativeName TemporaryPrefix(const TNativeName& Name)
 {
     std::uint64_t Hash = 14695981039346656037ull;
-    for (const auto Unit : LastName) {
+    for (const auto Unit : Name) {
         Hash ^= std::make_unsigned_t<std::remove_const_t<decltype(Unit)>>(Unit);
         Hash *= 1099511628211ull;
     }
