@@ -2,6 +2,8 @@
 
 #include "framework/Exceptions.h"
 
+using namespace Exceptions;
+
 namespace {
 
 constexpr int BufferSize = 1024;

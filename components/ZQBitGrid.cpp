@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <climits>
 
+using namespace Exceptions;
+
 namespace ZQ {
 
 namespace {
@@ -58,7 +60,10 @@ TZQBitGrid::TZQBitGrid(QWidget* Owner) : TCustomGrid(Owner), d(std::make_unique<
 
 TZQBitGrid::~TZQBitGrid() = default;
 
-void TZQBitGrid::virtual_hook(int, void*) {}
+void TZQBitGrid::virtual_hook(int Id, void* Data)
+{
+    TCustomGrid::virtual_hook(Id, Data);
+}
 
 // 64 pixels hold the address in the platform's font; a wider font gets a wider column. A width the
 // program gave the column itself stays.

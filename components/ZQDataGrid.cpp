@@ -164,7 +164,10 @@ TZQDataGrid::~TZQDataGrid()
         d->FData->RemoveGrid(this);
 }
 
-void TZQDataGrid::virtual_hook(int, void*) {}
+void TZQDataGrid::virtual_hook(int Id, void* Data)
+{
+    TCustomGrid::virtual_hook(Id, Data);
+}
 
 void TZQDataGrid::Loaded()
 {

@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+using namespace Exceptions;
+
 TActionList::TActionList(QWidget* Window) : QObject(Window), FWindow(Window)
 {
     for (QAction* Action : Window->findChildren<QAction*>()) {

@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QMetaObject>
 
+using namespace Exceptions;
+
 namespace {
 
 QString ApplicationTitle;

@@ -4,6 +4,8 @@
 #include "framework/Exceptions.h"
 #include "framework/StringTable.h"
 
+using namespace Exceptions;
+
 namespace {
 
 // Keeps a bulk change open for a scope, so that an exception inside still closes it.

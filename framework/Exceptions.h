@@ -57,9 +57,3 @@ ZQ_DECLARE_EXCEPTION(EConvertError, Exception)
 ZQ_DECLARE_EXCEPTION(EListError, Exception)
 
 } // namespace Exceptions
-
-// This project's own code names the family unqualified.
-#ifdef ZQ_FRAMEWORK_SHORT_NAMES
-using namespace Exceptions;
-#endif
-

@@ -76,7 +76,3 @@ private:
 void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable = true,
                  const std::function<void(TFileStream&)>& ReadOld = {},
                  std::chrono::milliseconds Wait = std::chrono::milliseconds(0));
-
-// Where the file system offers them, the new files have no name until they are complete. Tests
-// turn this off to try the named kind used elsewhere, which a later replacement cleans up after.
-void SetUnnamedTemporariesAllowed(bool Allowed);

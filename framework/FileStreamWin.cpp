@@ -1,43 +1,17 @@
-#include "framework/FileStream.h"
-
+// The file streams' steps on Windows.
 #include "framework/FileStreamSystem.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <atomic>
-#include <climits>
 #include <cstdint>
 #include <string>
-#include <thread>
-#include <utility>
 
 #include <windows.h>
 #include <bcrypt.h>
 
-// The system names its own routine so; ours is the one declared in FileStream.h.
-#undef ReplaceFile
-
 namespace {
-
-using TClock = std::chrono::steady_clock;
-
-// The name as the system takes it: UTF-16, absolute and with the prefix that lifts the length limit
-// of classic paths; false for a name that a NUL would cut short.
-bool NativeName(const QString& FileName, std::wstring& Name)
-{
-    if (FileName.isEmpty() || FileName.contains(QChar(0)))
-        return false;
-    const QString Absolute = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(FileName).absoluteFilePath()));
-    if (Absolute.startsWith(QLatin1String("\\\\?\\")))
-        Name = Absolute.toStdWString();
-    else if (Absolute.startsWith(QLatin1String("\\\\")))
-        Name = L"\\\\?\\UNC\\" + Absolute.mid(2).toStdWString();
-    else
-        Name = L"\\\\?\\" + Absolute.toStdWString();
-    return true;
-}
 
 std::wstring FolderOf(const std::wstring& Name)
 {
@@ -49,28 +23,6 @@ std::wstring LastNameOf(const std::wstring& Name)
     return Name.substr(Name.find_last_of(L'\\') + 1);
 }
 
-// Closes the handle it holds when it goes out of scope.
-class THandle {
-public:
-    THandle() = default;
-    explicit THandle(HANDLE Handle) : FHandle(Handle) {}
-    THandle(const THandle&) = delete;
-    THandle& operator=(const THandle&) = delete;
-    ~THandle() { Reset(); }
-    HANDLE Get() const { return FHandle; }
-    bool Valid() const { return FHandle != INVALID_HANDLE_VALUE; }
-    HANDLE Release() { return std::exchange(FHandle, INVALID_HANDLE_VALUE); }
-    void Reset(HANDLE Handle = INVALID_HANDLE_VALUE)
-    {
-        if (Valid())
-            CloseHandle(FHandle);
-        FHandle = Handle;
-    }
-
-private:
-    HANDLE FHandle = INVALID_HANDLE_VALUE;
-};
-
 DWORD ShareFlags(TShareMode Share)
 {
     return Share == TShareMode::Exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -79,7 +31,7 @@ DWORD ShareFlags(TShareMode Share)
 // Opens an existing file on a disk; a device, a pipe or a folder gives an invalid handle.
 HANDLE OpenExisting(const std::wstring& Name, DWORD Access, DWORD Share)
 {
-    THandle Handle(CreateFileW(Name.c_str(), Access, Share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    TOwnedHandle Handle(CreateFileW(Name.c_str(), Access, Share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!Handle.Valid())
         return INVALID_HANDLE_VALUE;
     BY_HANDLE_FILE_INFORMATION Info{};
@@ -108,44 +60,6 @@ bool FinalName(HANDLE Handle, std::wstring& Name)
     }
 }
 
-// Temporaries of one file share a prefix made from its name; the rest is random, so that nobody can
-// take the names a write will try first.
-std::wstring TemporaryPrefix(const std::wstring& LastName)
-{
-    std::uint64_t Hash = 14695981039346656037ull;
-    for (const wchar_t Unit : LastName) {
-        Hash ^= std::uint16_t(Unit);
-        Hash *= 1099511628211ull;
-    }
-    return L".~" + QString::number(qulonglong(Hash), 16).rightJustified(16, u'0').toStdWString() + L'.';
-}
-
-std::wstring TemporaryName(const std::wstring& Prefix)
-{
-    std::uint64_t Random = 0;
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&Random), sizeof Random,
-                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
-        static std::atomic<std::uint64_t> Counter{0};
-        Random = (std::uint64_t(GetCurrentProcessId()) << 32) ^ std::uint64_t(GetTickCount64()) ^
-                 (Counter++ * 0x9E3779B97F4A7C15ull);
-    }
-    return Prefix + QString::number(qulonglong(Random), 16).rightJustified(16, u'0').toStdWString();
-}
-
-// A temporary that is still held belongs to a live writer; one that can be opened for deletion was
-// left by a writer that died before it could remove it.
-void RemoveAbandonedTemporaries(const std::wstring& Folder, const std::wstring& Prefix)
-{
-    WIN32_FIND_DATAW Entry{};
-    const HANDLE Search = FindFirstFileW((Folder + L'\\' + Prefix + L'*').c_str(), &Entry);
-    if (Search == INVALID_HANDLE_VALUE)
-        return;
-    do
-        DeleteFileW((Folder + L'\\' + Entry.cFileName).c_str());
-    while (FindNextFileW(Search, &Entry));
-    FindClose(Search);
-}
-
 bool SetDeleteOnClose(HANDLE Handle, bool Delete)
 {
     FILE_DISPOSITION_INFO Disposition{};
@@ -153,82 +67,37 @@ bool SetDeleteOnClose(HANDLE Handle, bool Delete)
     return SetFileInformationByHandle(Handle, FileDispositionInfo, &Disposition, sizeof Disposition);
 }
 
-// A new file in the folder that nobody else may open while it is written, and that the system
-// removes should this process die before it is complete.
-HANDLE CreateTemporary(const std::wstring& Folder, const std::wstring& Prefix, std::wstring& Name)
+bool HeldByAnother(DWORD Error)
 {
-    for (int Attempt = 0; Attempt < 100; ++Attempt) {
-        Name = Folder + L'\\' + TemporaryName(Prefix);
-        THandle Handle(CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!Handle.Valid()) {
-            if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
-                continue;
-            Name.clear();
-            return INVALID_HANDLE_VALUE;
-        }
-        SetDeleteOnClose(Handle.Get(), true);
-        return Handle.Release();
-    }
-    Name.clear();
-    SetLastError(ERROR_FILE_EXISTS);
-    return INVALID_HANDLE_VALUE;
+    return Error == ERROR_SHARING_VIOLATION || Error == ERROR_LOCK_VIOLATION;
 }
 
-bool KeepAttributes(HANDLE Temporary, const BY_HANDLE_FILE_INFORMATION& Old)
+std::uint64_t TimeOf(const FILETIME& Time)
 {
-    constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    FILE_BASIC_INFO Basic{};
-    Basic.CreationTime.LowPart = Old.ftCreationTime.dwLowDateTime;
-    Basic.CreationTime.HighPart = LONG(Old.ftCreationTime.dwHighDateTime);
-    Basic.FileAttributes = (Old.dwFileAttributes & Kept) ? (Old.dwFileAttributes & Kept) : FILE_ATTRIBUTE_NORMAL;
-    return SetFileInformationByHandle(Temporary, FileBasicInfo, &Basic, sizeof Basic);
+    return std::uint64_t(Time.dwHighDateTime) << 32 | Time.dwLowDateTime;
 }
-
-// Removes the temporary unless it has become the real file.
-struct TTemporaryGuard {
-    std::wstring Name;
-    ~TTemporaryGuard()
-    {
-        if (!Name.empty())
-            DeleteFileW(Name.c_str());
-    }
-};
 
 } // namespace
 
-TFileStream TFileStream::Open(const QString& FileName, TFileAccess Access, TShareMode Share,
-                              std::chrono::milliseconds Wait)
+// The name as the system takes it: UTF-16, absolute and with the prefix that lifts the length limit
+// of classic paths; false for a name that a NUL would cut short.
+bool NativeName(const QString& FileName, std::wstring& Name)
 {
-    std::wstring Name;
-    if (!NativeName(FileName, Name))
-        RaiseOpenError(FileName);
-    const DWORD Rights = Access == TFileAccess::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    const TClock::time_point Deadline = TClock::now() + Wait;
-    auto Pause = std::chrono::milliseconds(1);
-    for (;;) {
-        const HANDLE Handle = OpenExisting(Name, Rights, ShareFlags(Share));
-        if (Handle != INVALID_HANDLE_VALUE)
-            return TFileStream(Handle);
-        // Another open that refuses to share may end soon; a missing or forbidden file will not come.
-        if (GetLastError() != ERROR_SHARING_VIOLATION || TClock::now() >= Deadline)
-            break;
-        std::this_thread::sleep_for(std::min<TClock::duration>(Pause, Deadline - TClock::now()));
-        Pause = std::min(Pause * 2, std::chrono::milliseconds(20));
-    }
-    RaiseOpenError(FileName);
+    if (FileName.isEmpty() || FileName.contains(QChar(0)))
+        return false;
+    const QString Absolute = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(FileName).absoluteFilePath()));
+    if (Absolute.startsWith(QLatin1String("\\\\?\\")))
+        Name = Absolute.toStdWString();
+    else if (Absolute.startsWith(QLatin1String("\\\\")))
+        Name = L"\\\\?\\UNC\\" + Absolute.mid(2).toStdWString();
+    else
+        Name = L"\\\\?\\" + Absolute.toStdWString();
+    return true;
 }
 
-TFileStream::TFileStream(TFileStream&& Other) noexcept : FHandle(Other.FHandle)
+void CloseFile(TFileHandle Handle)
 {
-    Other.FHandle = INVALID_HANDLE_VALUE;
-}
-
-TFileStream::~TFileStream()
-{
-    if (FHandle != INVALID_HANDLE_VALUE)
-        CloseHandle(FHandle);
+    CloseHandle(Handle);
 }
 
 // One call moves at most a DWORD's worth; a gigabyte a call keeps well clear of that.
@@ -246,144 +115,185 @@ std::int64_t WriteSome(TFileHandle Handle, const void* Buffer, std::int64_t Coun
     return WriteFile(Handle, Buffer, DWORD(std::min(Count, LargestTransfer)), &Put, nullptr) ? Put : 0;
 }
 
-void TFileStream::Flush()
+bool FlushFile(TFileHandle Handle)
 {
-    if (!FlushFileBuffers(FHandle))
-        RaiseWriteError();
+    return FlushFileBuffers(Handle) != 0;
 }
 
-namespace {
-
-// What one attempt at a replacement came to: done, or to be made again because another writer held
-// the file or put a new one under the name meanwhile, which is the one to read and replace.
-enum class TAttempt { Done, Again };
-
-bool HeldByAnother(DWORD Error)
+bool SystemRandom(std::uint64_t& Bits)
 {
-    return Error == ERROR_SHARING_VIOLATION || Error == ERROR_LOCK_VIOLATION;
+    return BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&Bits), sizeof Bits,
+                                          BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }
 
-TAttempt ReplaceOnce(const QString& FileName, std::wstring Target, const std::function<void(TFileStream&)>& Write,
-                     bool Durable, const std::function<void(TFileStream&)>& ReadOld)
+TFileHandle SecondHandle(TFileHandle Handle)
 {
+    HANDLE Second = INVALID_HANDLE_VALUE;
+    if (!DuplicateHandle(GetCurrentProcess(), Handle, GetCurrentProcess(), &Second, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return INVALID_HANDLE_VALUE;
+    return Second;
+}
 
-    // The old file is held, unshared, for the whole write, as one created anew would be. Links lead
-    // to the file they name, which is the one replaced.
-    THandle Held(OpenExisting(Target, GENERIC_READ, 0));
-    const bool Exists = Held.Valid();
+// Another open that refuses to share may end soon; a missing or forbidden file will not come. The
+// system's share modes hold the file, and a file replaced meanwhile cannot be opened before it is.
+TOutcome OpenHeld(const std::wstring& Name, TFileAccess Access, TShareMode Share, TClock::time_point Deadline,
+                  TOwnedHandle& Handle)
+{
+    const DWORD Rights = Access == TFileAccess::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    const bool Opened = TryUntil(Deadline, [&] {
+        Handle.Reset(OpenExisting(Name, Rights, ShareFlags(Share)));
+        return Handle.Valid()                               ? TOutcome::Done
+               : GetLastError() == ERROR_SHARING_VIOLATION ? TOutcome::Again
+                                                            : TOutcome::Failed;
+    });
+    return Opened ? TOutcome::Done : TOutcome::Failed;
+}
+
+// The old file is held unshared. Links lead to the file they name, which is the one replaced.
+TOutcome HoldOld(const std::wstring& Path, TTarget& Target, TClock::time_point Deadline)
+{
+    Target.Path = Path;
+    DWORD Error = ERROR_SUCCESS;
+    const bool Held = TryUntil(Deadline, [&] {
+        Target.Held.Reset(OpenExisting(Path, GENERIC_READ, 0));
+        Error = GetLastError();
+        return Target.Held.Valid() ? TOutcome::Done : HeldByAnother(Error) ? TOutcome::Again : TOutcome::Failed;
+    });
+    // Where there is no file, one is made.
+    if (!Held)
+        return HeldByAnother(Error) ? TOutcome::Again : Error == ERROR_FILE_NOT_FOUND ? TOutcome::Done : TOutcome::Failed;
     BY_HANDLE_FILE_INFORMATION Old{};
-    if (Exists) {
-        if (!GetFileInformationByHandle(Held.Get(), &Old))
-            RaiseCreateError(FileName);
-        // Where the system cannot say (Wine, for names beyond 260 characters), the name given is
-        // the file's: links are rare on Windows.
-        std::wstring Final;
-        if (FinalName(Held.Get(), Final))
-            Target = Final;
-        // A read-only file cannot be created anew.
-        if (Old.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-            RaiseCreateError(FileName);
-        // A second handle of the same open: closing it keeps the file held.
-        if (ReadOld) {
-            HANDLE Reading = INVALID_HANDLE_VALUE;
-            if (!DuplicateHandle(GetCurrentProcess(), Held.Get(), GetCurrentProcess(), &Reading, 0, FALSE,
-                                 DUPLICATE_SAME_ACCESS))
-                RaiseCreateError(FileName);
-            TFileStream OldStream = TFileStreamAccess::Adopt(Reading);
-            ReadOld(OldStream);
+    if (!GetFileInformationByHandle(Target.Held.Get(), &Old))
+        return TOutcome::Failed;
+    // Where the system cannot say (Wine, for names beyond 260 characters), the name given is the
+    // file's: links are rare on Windows.
+    std::wstring Final;
+    if (FinalName(Target.Held.Get(), Final))
+        Target.Path = Final;
+    // A read-only file cannot be created anew.
+    if (Old.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        return TOutcome::Failed;
+    Target.Exists = true;
+    Target.Links = Old.nNumberOfLinks;
+    Target.Attributes = Old.dwFileAttributes;
+    Target.CreationTime = TimeOf(Old.ftCreationTime);
+    return TOutcome::Done;
+}
+
+std::wstring LastName(const TTarget& Target)
+{
+    return LastNameOf(Target.Path);
+}
+
+// No Windows folder keeps every name made in it.
+bool KeepsEveryName(TTarget&)
+{
+    return false;
+}
+
+// Asked for only where a folder keeps every name, which none does here.
+TOutcome CreateUnderName(const TTarget&, TOwnedHandle&, TClock::time_point)
+{
+    return TOutcome::Failed;
+}
+
+// A temporary that is still held belongs to a live writer; one that can be opened for deletion was
+// left by a writer that died before it could remove it.
+void RemoveAbandonedTemporaries(const TTarget& Target, const std::wstring& Prefix)
+{
+    const std::wstring Folder = FolderOf(Target.Path);
+    WIN32_FIND_DATAW Entry{};
+    const HANDLE Search = FindFirstFileW((Folder + L'\\' + Prefix + L'*').c_str(), &Entry);
+    if (Search == INVALID_HANDLE_VALUE)
+        return;
+    do
+        DeleteFileW((Folder + L'\\' + Entry.cFileName).c_str());
+    while (FindNextFileW(Search, &Entry));
+    FindClose(Search);
+}
+
+// Nobody else may open it while it is written, and the system removes it should this process die
+// before it is complete.
+TOutcome CreateTemporary(const TTarget& Target, const std::wstring& Prefix, TOwnedHandle& Handle, std::wstring& Name)
+{
+    const std::wstring Folder = FolderOf(Target.Path);
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        Name = TemporaryName(Prefix);
+        Handle.Reset(CreateFileW((Folder + L'\\' + Name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!Handle.Valid()) {
+            const DWORD Error = GetLastError();
+            if (Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS)
+                continue;
+            Name.clear();
+            return Error == ERROR_ACCESS_DENIED ? TOutcome::Refused : TOutcome::Failed;
         }
-    } else {
-        const DWORD Error = GetLastError();
-        if (HeldByAnother(Error))
-            return TAttempt::Again;
-        if (Error != ERROR_FILE_NOT_FOUND)
-            RaiseCreateError(FileName);
+        SetDeleteOnClose(Handle.Get(), true);
+        return TOutcome::Done;
     }
+    Name.clear();
+    return TOutcome::Failed;
+}
 
-    const std::wstring Folder = FolderOf(Target);
-    const std::wstring Prefix = TemporaryPrefix(LastNameOf(Target));
-    TTemporaryGuard Temporary;
-    THandle Handle;
-    // Another name of the same file would keep the old content after a replacement.
-    if (!Exists || Old.nNumberOfLinks <= 1) {
-        RemoveAbandonedTemporaries(Folder, Prefix);
-        Handle.Reset(CreateTemporary(Folder, Prefix, Temporary.Name));
-        if (!Handle.Valid() && !(Exists && GetLastError() == ERROR_ACCESS_DENIED))
-            RaiseCreateError(FileName);
-    }
+void RemoveTemporary(const TTarget& Target, const std::wstring& Name)
+{
+    DeleteFileW((FolderOf(Target.Path) + L'\\' + Name).c_str());
+}
 
-    if (!Handle.Valid()) {
-        // In place: the folder refuses a new file, or the file has other names.
-        Held.Reset();
-        THandle Writing(CreateFileW(Target.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!Writing.Valid()) {
-            if (HeldByAnother(GetLastError()))
-                return TAttempt::Again;
-            RaiseCreateError(FileName);
-        }
-        TFileStream Stream = TFileStreamAccess::Adopt(Writing.Release());
-        Write(Stream);
-        if (Durable)
-            Stream.Flush();
-        return TAttempt::Done;
-    }
+// The replaced file's attributes and creation time go with its name. The system's replacement
+// keeps them too, but not every implementation of it does.
+bool GiveAttributes(const TTarget& Target, TFileHandle Temporary)
+{
+    if (!Target.Exists)
+        return true;
+    constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO Basic{};
+    Basic.CreationTime.QuadPart = LONGLONG(Target.CreationTime);
+    Basic.FileAttributes = (Target.Attributes & Kept) ? (Target.Attributes & Kept) : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(Temporary, FileBasicInfo, &Basic, sizeof Basic);
+}
 
-    {
-        TFileStream Stream = TFileStreamAccess::Adopt(Handle.Release());
-        Write(Stream);
-        if (Durable)
-            Stream.Flush();
-        // The replaced file's attributes and creation time go with its name. The system's
-        // replacement keeps them too, but not every implementation of it does.
-        if (Exists && !KeepAttributes(Stream.Handle(), Old))
-            RaiseCreateError(FileName);
-        // Complete: the file now outlives the handle.
-        if (!SetDeleteOnClose(Stream.Handle(), false))
-            RaiseCreateError(FileName);
-    }
-    Held.Reset();
-    // The replaced file's attributes, security and creation time stay with its name. Another writer
-    // that opened the old file in the moment since it was let go, or created one where there was
-    // none, has the content to read first.
+// The temporary has its name from the start: complete, it now outlives the handle.
+bool MakeLasting(const TTarget&, TFileHandle Temporary, const std::wstring&, std::wstring&)
+{
+    return SetDeleteOnClose(Temporary, false);
+}
+
+// The replaced file's attributes, security and creation time stay with its name. Another writer
+// that opened the old file in the moment since it was let go, or created one where there was none,
+// has the content to read first.
+TOutcome MoveIntoPlace(TTarget& Target, const std::wstring& Temporary, TOwnedHandle Handle, bool Durable)
+{
+    // Neither file may be open unshared here while the system moves them.
+    Handle.Reset();
+    Target.Held.Reset();
+    const std::wstring From = FolderOf(Target.Path) + L'\\' + Temporary;
     const bool Replaced =
-        Exists ? ReplaceFileW(Target.c_str(), Temporary.Name.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                              nullptr, nullptr) != 0
-               : MoveFileExW(Temporary.Name.c_str(), Target.c_str(), Durable ? MOVEFILE_WRITE_THROUGH : 0) != 0;
-    if (!Replaced) {
-        const DWORD Error = GetLastError();
-        if (HeldByAnother(Error) || Error == ERROR_UNABLE_TO_REMOVE_REPLACED || Error == ERROR_ALREADY_EXISTS ||
-            Error == ERROR_FILE_EXISTS)
-            return TAttempt::Again;
-        RaiseCreateError(FileName);
-    }
-    Temporary.Name.clear();
-    return TAttempt::Done;
+        Target.Exists ? ReplaceFileW(Target.Path.c_str(), From.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                     nullptr, nullptr) != 0
+                      : MoveFileExW(From.c_str(), Target.Path.c_str(), Durable ? MOVEFILE_WRITE_THROUGH : 0) != 0;
+    if (Replaced)
+        return TOutcome::Done;
+    const DWORD Error = GetLastError();
+    if (HeldByAnother(Error) || Error == ERROR_UNABLE_TO_REMOVE_REPLACED || Error == ERROR_ALREADY_EXISTS ||
+        Error == ERROR_FILE_EXISTS)
+        return TOutcome::Again;
+    return TOutcome::Failed;
 }
 
-} // namespace
-
-void ReplaceFile(const QString& FileName, const std::function<void(TFileStream&)>& Write, bool Durable,
-                 const std::function<void(TFileStream&)>& ReadOld, std::chrono::milliseconds Wait)
+// The move was written through.
+void SyncFolder(const TTarget&)
 {
-    std::wstring Target;
-    if (!NativeName(FileName, Target))
-        RaiseCreateError(FileName);
-    const TClock::time_point Deadline = TClock::now() + Wait;
-    auto Pause = std::chrono::milliseconds(1);
-    for (int Attempt = 0;; ++Attempt) {
-        if (ReplaceOnce(FileName, Target, Write, Durable, ReadOld) == TAttempt::Done)
-            return;
-        if (Attempt >= 3 && TClock::now() >= Deadline)
-            RaiseCreateError(FileName);
-        const TClock::duration Left = std::max<TClock::duration>(Deadline - TClock::now(), TClock::duration::zero());
-        std::this_thread::sleep_for(std::min<TClock::duration>(Pause, Left));
-        Pause = std::min(Pause * 2, std::chrono::milliseconds(20));
-    }
 }
 
-
-
-void SetUnnamedTemporariesAllowed(bool)
+// Should another writer hold the file now, its content is the one to read.
+TOutcome OpenInPlace(TTarget& Target, TOwnedHandle& Handle, TClock::time_point)
 {
+    Target.Held.Reset();
+    Handle.Reset(CreateFileW(Target.Path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
+    if (Handle.Valid())
+        return TOutcome::Done;
+    return HeldByAnother(GetLastError()) ? TOutcome::Again : TOutcome::Failed;
 }

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QScrollBar>
 
+using namespace Exceptions;
 using namespace GridParts;
 
 void GridParts::InvalidOperation(TFrameworkString Message)

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <limits>
 
+using namespace Exceptions;
+
 namespace {
 
 constexpr std::size_t WordSize = sizeof(std::uint32_t);

@@ -1,5 +1,6 @@
 #include "framework/Exceptions.h"
 #include "framework/FileStream.h"
+#include "framework/FileStreamSystem.h"
 #include "scores/Checksumfile.h"
 
 #include "TestSupport.h"
@@ -36,6 +37,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+
+using namespace Exceptions;
 
 namespace {
 

@@ -32,7 +32,7 @@ inline pid_t StartChild(const std::function<int()>& Action, bool Unprivileged = 
         int Code;
         try {
             Code = Action();
-        } catch (const Exception& Error) {
+        } catch (const Exceptions::Exception& Error) {
             std::fprintf(stderr, "child: %s\n", Error.what());
             Code = 1;
         }

@@ -6,6 +6,8 @@
 
 #include <QPointer>
 
+using namespace Exceptions;
+
 namespace {
 
 // An item that can be copied from its own class only.

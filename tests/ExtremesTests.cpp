@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+using namespace Exceptions;
+
 namespace {
 
 const int Limits[] = {INT_MIN, INT_MIN + 1, -1, 0, 1, INT_MAX - 10, INT_MAX - 1, INT_MAX};

@@ -18,6 +18,8 @@
 
 #include <windows.h>
 
+using namespace Exceptions;
+
 #undef ReplaceFile
 
 namespace {

@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Exceptions;
+
 namespace {
 
 QImage BlankImage(int Width, int Height)

@@ -13,6 +13,8 @@
 #include <QScrollBar>
 #include <QTest>
 
+using namespace Exceptions;
+
 namespace {
 
 // A grid that records what the base asks of it.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Exceptions;
+
 TEST(ResourceStrings, TheProgramTextsComeFromTheStringTable)
 {
     EXPECT_EQ(LoadResString(2001), "Zorvik");

@@ -24,6 +24,8 @@
 #include <sys/stat.h>
 #endif
 
+using namespace Exceptions;
+
 namespace {
 
 QByteArray ReadAll(const QString& Path)

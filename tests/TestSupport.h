@@ -37,7 +37,7 @@ inline QString MessageOf(const std::function<void()>& Action)
 {
     try {
         Action();
-    } catch (const Exception& E) {
+    } catch (const Exceptions::Exception& E) {
         return E.Message();
     }
     return QString();

@@ -25,6 +25,8 @@
 #include <stdexcept>
 #include <utility>
 
+using namespace Exceptions;
+
 using ZQ::TZQBitGrid;
 
 #if defined(__has_feature)

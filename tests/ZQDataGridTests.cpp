@@ -18,6 +18,8 @@
 #include <optional>
 #include <random>
 
+using namespace Exceptions;
+
 namespace {
 
 // What a test source was asked; it lives outside the source so that it can be read after the

@@ -16,7 +16,7 @@ cmake --install "$build" --component zorvik --prefix "$work/Zorvik" --strip >/de
 (cd "$work" && rm -f "$out/Zorvik-$version-win64.zip" && zip -qrX "$out/Zorvik-$version-win64.zip" Zorvik)
 
 "$here/remove-list.sh" "$work/Zorvik" >"$work/remove.nsh"
-makensis -V2 -DSTAGE="$work/Zorvik" -DREMOVE="$work/remove.nsh" -DICON="$build/game/Zorvik.ico" \
+makensis -V2 -DSTAGE="$work/Zorvik" -DREMOVE="$work/remove.nsh" -DICON="$build/app/Zorvik.ico" \
   -DVERSION="$version" -DOUTFILE="$out/Zorvik-$version-setup.exe" "$here/Zorvik.nsi"
 
 library="zq-$version-win64"

@@ -28,6 +28,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using namespace Exceptions;
+
 namespace {
 
 constexpr unsigned char Untouched = 0xA5;
