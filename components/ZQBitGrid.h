@@ -188,8 +188,8 @@ protected:
     /// to hold the address, unless the program has given it another width.
     void changeEvent(QEvent* Event) override;
     /// Reserved: lets a later version add a virtual function without changing the virtual
-    /// table. Does nothing yet; an override passes the ids it does not know on to its base.
-    virtual void virtual_hook(int Id, void* Data);
+    /// table. Passes every id on to the grid base for now.
+    void virtual_hook(int Id, void* Data) override;
 
 private:
     // The counts follow the fixed and data counts and are set through them alone.

@@ -212,8 +212,8 @@ public:
 
 protected:
     /// Reserved: lets a later version add a virtual function without changing the virtual
-    /// table. Does nothing yet; an override passes the ids it does not know on to its base.
-    virtual void virtual_hook(int Id, void* Data);
+    /// table. Passes every id on to the grid base for now.
+    void virtual_hook(int Id, void* Data) override;
 
 private:
     void DrawCellText(const TZQDataGridColumn& Column, int ARow, const QRect& Rect);
