@@ -24,7 +24,7 @@ holds() { # package, then paths it must hold
 lib=/usr/lib/x86_64-linux-gnu
 soname=$(readelf -d "$build/lib/libzq.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 runtime=$(sed -E 's/^(.*)\.so\.([0-9]+)$/\1\2/' <<<"$soname")
-[ "$runtime" = libzq1 ] || fail "the runtime package would be $runtime for SONAME $soname"
+[ "$runtime" = libzq2 ] || fail "the runtime package would be $runtime for SONAME $soname"
 icons=()
 for size in 16 22 24 32 48 64 128 256; do icons+=(/usr/share/icons/hicolor/${size}x$size/apps/org.zorvik.Zorvik.png); done
 holds zorvik /usr/games/Zorvik /usr/games/zorvik /usr/share/zorvik/readme_en.htm \
@@ -61,7 +61,7 @@ done
 for package in libzq-dev zq-designer-plugin; do
   field "$package" Depends | grep -q "$runtime (= $version)" || fail "$package does not depend on $runtime"
 done
-dpkg-deb -I "$(deb "$runtime")" shlibs | grep -qx "libzq 1 $runtime (>= $version)" || fail "$runtime: no shlibs entry"
+dpkg-deb -I "$(deb "$runtime")" shlibs | grep -qx "libzq 2 $runtime (>= $version)" || fail "$runtime: no shlibs entry"
 # ldconfig through a trigger: no maintainer scripts, so that a removed library leaves nothing behind.
 dpkg-deb -I "$(deb "$runtime")" triggers | grep -qx 'activate-noawait ldconfig' || fail "$runtime: no ldconfig trigger"
 mkdir "$scratch/control"
