@@ -7,6 +7,8 @@ mkdir -p "$2"
 out=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+# The library's zip is named by the library's own version.
+library_version=$(sed -n 's/^ZQ_VERSION:INTERNAL=//p' "$build/CMakeCache.txt")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -19,7 +21,7 @@ cmake --install "$build" --component zorvik --prefix "$work/Zorvik" --strip >/de
 makensis -V2 -DSTAGE="$work/Zorvik" -DREMOVE="$work/remove.nsh" -DICON="$build/app/Zorvik.ico" \
   -DVERSION="$version" -DOUTFILE="$out/Zorvik-$version-setup.exe" "$here/Zorvik.nsi"
 
-library="zq-$version-win64"
+library="zq-$library_version-win64"
 for component in zq_runtime zq_dev; do
   cmake --install "$build" --component $component --prefix "$work/$library" --strip >/dev/null
 done

@@ -53,7 +53,7 @@ diff <(sort "$build/install_manifest.txt") <(find "$prefix" ! -type d | sort) ||
 [ "$(readlink "$prefix/games/zorvik")" = Zorvik ] || fail "games/zorvik is not a link to Zorvik"
 for file in games/Zorvik share/zorvik/readme_en.htm share/metainfo/org.zorvik.Zorvik.metainfo.xml \
             share/man/man6/Zorvik.6.gz share/icons/hicolor/scalable/apps/org.zorvik.Zorvik.svg \
-            lib/x86_64-linux-gnu/libzq.so.1 lib/x86_64-linux-gnu/cmake/ZQ/ZQConfig.cmake \
+            lib/x86_64-linux-gnu/libzq.so.2 lib/x86_64-linux-gnu/cmake/ZQ/ZQConfig.cmake \
             include/zq/ZQDataGrid.h include/zq/framework/Grids.h lib/x86_64-linux-gnu/pkgconfig/zq.pc \
             share/doc/libzq-dev/html/index.html share/qt6/doc/zq.qch \
             lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so; do
@@ -125,18 +125,18 @@ libonly=$scratch/libonly
 for component in zq_runtime zq_dev; do
   cmake --install "$build" --prefix "$libonly" --component $component >/dev/null || fail "installing the component $component"
 done
-[ -e "$libonly/lib/x86_64-linux-gnu/libzq.so.1" ] && [ -e "$libonly/include/zq/ZQBitGrid.h" ] ||
+[ -e "$libonly/lib/x86_64-linux-gnu/libzq.so.2" ] && [ -e "$libonly/include/zq/ZQBitGrid.h" ] ||
   fail "the components zq_runtime and zq_dev lack the library or its headers"
 [ ! -e "$libonly/games/Zorvik" ] || fail "the library's components install the game"
 
 # Nothing the plugin or the library calls is missing from what the library exports.
-for object in "$prefix/lib/x86_64-linux-gnu/libzq.so.1" "$prefix/lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so"; do
+for object in "$prefix/lib/x86_64-linux-gnu/libzq.so.2" "$prefix/lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so"; do
   unresolved=$(ldd -r "$object" 2>&1 | grep -i 'undefined symbol\|not found' || true)
   [ -z "$unresolved" ] || fail "$object: $unresolved"
 done
 
 # The installed library exports what its installed headers declare, and nothing else.
-"$source/exported_symbols.sh" "$prefix/lib/x86_64-linux-gnu/libzq.so.1" "$prefix/include"
+"$source/exported_symbols.sh" "$prefix/lib/x86_64-linux-gnu/libzq.so.2" "$prefix/include"
 
 # A program with its own CheckSum, its own framework/Events.h first on its include path and Qt
 # without keywords builds against the installed package and round-trips a checksummed file.
@@ -150,6 +150,34 @@ g++ -std=c++17 -fPIC -DQT_NO_KEYWORDS -I"$source/outside/include" "$source/outsi
   $pkg -Wl,-rpath,"$prefix/lib/x86_64-linux-gnu" -o "$scratch/outside-pkg-config" || fail "building with pkg-config's flags: $pkg"
 QT_QPA_PLATFORM=offscreen "$scratch/outside-pkg-config" >/dev/null || fail "the program built with pkg-config's flags"
 echo "pkg-config: $pkg"
+
+# The library's own version, apart from the game's: the SONAME carries its major number, the CMake
+# package accepts a request for any version of that major number up to its own, pkg-config names it.
+zq_version=$(sed -n 's/^ZQ_VERSION:INTERNAL=//p' "$build/CMakeCache.txt")
+major=${zq_version%%.*}
+soname=$(readelf -d "$prefix/lib/x86_64-linux-gnu/libzq.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+[ "$soname" = "libzq.so.$major" ] || fail "SONAME $soname for the library version $zq_version"
+[ "$(readlink -f "$prefix/lib/x86_64-linux-gnu/libzq.so.$major")" = "$prefix/lib/x86_64-linux-gnu/libzq.so.$zq_version" ] ||
+  fail "libzq.so.$major does not lead to libzq.so.$zq_version"
+modversion=$(PKG_CONFIG_PATH=$prefix/lib/x86_64-linux-gnu/pkgconfig pkg-config --modversion zq)
+[ "$modversion" = "$zq_version" ] || fail "zq.pc names version $modversion, not $zq_version"
+cat >"$scratch/accepts.cmake" <<'EOF'
+# What find_package sets before it reads the file.
+string(REGEX MATCH "^[0-9]+" PACKAGE_FIND_VERSION_MAJOR ${PACKAGE_FIND_VERSION})
+include(${VERSION_FILE})
+message("${PACKAGE_VERSION} ${PACKAGE_VERSION_COMPATIBLE}")
+EOF
+accepts() { # a requested version: prints whether the installed CMake package accepts it
+  cmake -DPACKAGE_FIND_VERSION="$1" -DVERSION_FILE="$prefix/lib/x86_64-linux-gnu/cmake/ZQ/ZQConfigVersion.cmake" \
+    -P "$scratch/accepts.cmake" 2>&1
+}
+for request in "$major.0" "$zq_version"; do
+  [ "$(accepts "$request")" = "$zq_version TRUE" ] || fail "the CMake package refuses version $request: $(accepts "$request")"
+done
+for request in "$((major - 1)).0" "$((major + 1)).0" "$major.99"; do
+  [ "$(accepts "$request")" = "$zq_version FALSE" ] || fail "the CMake package accepts version $request: $(accepts "$request")"
+done
+echo "library version $zq_version: $soname, zq.pc and the CMake package agree"
 
 # The example of docs/UsingTheLibrary.md, built as the page says, without a warning, starts.
 cmake -S "$source/../../docs/example" -B "$scratch/example-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \

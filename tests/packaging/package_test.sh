@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# Builds the Debian packages from the test build into a scratch folder and checks what they hold,
-# their control fields, lintian, and the game's metainfo and menu entry. Skips (77) only where a
+# Builds the Debian packages as ./package does, in a build folder of their own inside the test
+# build (package-build, kept, so that a later run builds only what changed), into a scratch folder,
+# and checks what they hold, their control fields, their symbols file, the hardening and stripping
+# of their programs, lintian, and the game's metainfo and menu entry. Skips (77) only where a
 # checking tool is missing.
 set -euo pipefail
 build=$(cd "$1" && pwd)
-for tool in cpack dpkg-deb lintian appstreamcli desktop-file-validate; do
+source=$(cd "$(dirname "$0")/../.." && pwd)
+for tool in cpack dpkg-deb dpkg-buildflags dpkg-gensymbols lintian appstreamcli desktop-file-validate; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
+build=$build/package-build
+"$source/packaging/configure-build.sh" "$build" >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configuring $build"; }
+cmake --build "$build" >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "building $build"; }
 (cd "$build" && cpack -B "$scratch/dist" >"$scratch/cpack.log" 2>&1) || { cat "$scratch/cpack.log"; fail "cpack"; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb() { echo "$scratch/dist/$1_${version}_amd64.deb"; }
@@ -24,7 +30,7 @@ holds() { # package, then paths it must hold
 lib=/usr/lib/x86_64-linux-gnu
 soname=$(readelf -d "$build/lib/libzq.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 runtime=$(sed -E 's/^(.*)\.so\.([0-9]+)$/\1\2/' <<<"$soname")
-[ "$runtime" = libzq1 ] || fail "the runtime package would be $runtime for SONAME $soname"
+[ "$runtime" = libzq2 ] || fail "the runtime package would be $runtime for SONAME $soname"
 icons=()
 for size in 16 22 24 32 48 64 128 256; do icons+=(/usr/share/icons/hicolor/${size}x$size/apps/org.zorvik.Zorvik.png); done
 holds zorvik /usr/games/Zorvik /usr/games/zorvik /usr/share/zorvik/readme_en.htm \
@@ -34,7 +40,7 @@ holds zorvik /usr/games/Zorvik /usr/games/zorvik /usr/share/zorvik/readme_en.htm
 holds "$runtime" "$lib/$soname" /usr/share/doc/$runtime/copyright
 holds libzq-dev "$lib/libzq.so" $lib/cmake/ZQ/ZQConfig.cmake $lib/cmake/ZQ/ZQTargets.cmake $lib/pkgconfig/zq.pc \
   /usr/include/zq/ZQDataGrid.h /usr/include/zq/ZQBitGrid.h /usr/include/zq/Checksumfile.h /usr/include/zq/framework/Grids.h \
-  /usr/share/doc/libzq-dev/html/index.html /usr/share/qt6/doc/zq.qch
+  /usr/share/doc/libzq-dev/html/index.html /usr/share/qt6/doc/zq.qch /usr/share/doc-base/libzq-dev
 holds zq-designer-plugin $lib/qt6/plugins/designer/libzqdesigner.so
 for package in zorvik "$runtime" libzq-dev zq-designer-plugin; do
   grep -q '^/usr/share/doc/'"$package"'/copyright$' "$scratch/$package.list" || fail "$package has no copyright file"
@@ -55,13 +61,25 @@ expect zorvik Section games
 expect "$runtime" Section libs
 expect libzq-dev Section libdevel
 expect zq-designer-plugin Section devel
+# The library of each architecture can be installed beside the others'.
+expect "$runtime" Multi-Arch same
 for package in zorvik "$runtime" zq-designer-plugin; do
   field "$package" Depends | grep -q 'libqt6widgets6 (>=' || fail "$package: no computed Qt dependency"
 done
 for package in libzq-dev zq-designer-plugin; do
   field "$package" Depends | grep -q "$runtime (= $version)" || fail "$package does not depend on $runtime"
 done
-dpkg-deb -I "$(deb "$runtime")" shlibs | grep -qx "libzq 1 $runtime (>= $version)" || fail "$runtime: no shlibs entry"
+dpkg-deb -I "$(deb "$runtime")" shlibs | grep -qx "libzq 2 $runtime (>= $version)" || fail "$runtime: no shlibs entry"
+# The symbols file: shipped, naming the SONAME, and what the packaged library exports, no symbol
+# more or less (dpkg-gensymbols -c4).
+dpkg-deb -I "$(deb "$runtime")" symbols >"$scratch/symbols" || fail "$runtime has no symbols file"
+grep -qx "$soname $runtime #MINVER#" "$scratch/symbols" || fail "$runtime: the symbols file does not name $soname"
+grep -qx '\* Build-Depends-Package: libzq-dev' "$scratch/symbols" || fail "$runtime: the symbols file names no -dev package"
+mkdir "$scratch/runtime-tree"
+dpkg-deb -x "$(deb "$runtime")" "$scratch/runtime-tree"
+(cd "$scratch" && dpkg-gensymbols -c4 -p"$runtime" -v"$version" -P"$scratch/runtime-tree" -e"$scratch/runtime-tree$lib/$soname" \
+   -I"$scratch/symbols" -O"$scratch/symbols.check") || fail "$runtime: its library and its symbols file differ"
+echo "$runtime: $(grep -c '^ ' "$scratch/symbols") symbols, as the library exports them"
 # ldconfig through a trigger: no maintainer scripts, so that a removed library leaves nothing behind.
 dpkg-deb -I "$(deb "$runtime")" triggers | grep -qx 'activate-noawait ldconfig' || fail "$runtime: no ldconfig trigger"
 mkdir "$scratch/control"
@@ -74,9 +92,51 @@ for package in libzq-dev zq-designer-plugin; do
   [ "$named" -eq 1 ] || fail "$package names $runtime $named times in Depends: $(field "$package" Depends)"
 done
 
-lintian --tag-display-limit 0 "$scratch"/dist/*.deb >"$scratch/lintian.log" 2>&1 || true
-cat "$scratch/lintian.log"
-! grep -q '^E: ' "$scratch/lintian.log" || fail "lintian reports errors"
+# The reference is registered with doc-base, under the files the package holds.
+dpkg-deb --fsys-tarfile "$(deb libzq-dev)" | tar -xO ./usr/share/doc-base/libzq-dev >"$scratch/doc-base"
+grep -qx 'Document: libzq-dev' "$scratch/doc-base" || fail "the doc-base file names another document"
+for key in Index Files; do
+  pattern=$(sed -n "s/^$key: //p" "$scratch/doc-base")
+  [ -n "$pattern" ] || fail "the doc-base file has no $key"
+  listed=$(grep -c "^${pattern//\*/.*}\$" "$scratch/libzq-dev.list" || true)
+  [ "$listed" -gt 0 ] || fail "the doc-base $key $pattern is no file of libzq-dev"
+done
+
+# Every program and library is built and stripped as Debian's are: read-only relocations bound at
+# start, no symbol table but the dynamic one, none of the sections that nothing reads at run time.
+elves=0
+for package in zorvik "$runtime" zq-designer-plugin; do
+  tree=$scratch/tree-$package
+  dpkg-deb -x "$(deb "$package")" "$tree"
+  while IFS= read -r -d '' file; do
+    [ "$(head -c4 "$file" | od -An -c | tr -d ' ')" = '177ELF' ] || continue
+    elves=$((elves + 1))
+    name=${file#"$tree"}
+    readelf -lW "$file" | grep -q GNU_RELRO || fail "$package: $name has no read-only relocations (-z relro)"
+    readelf -dW "$file" | grep -Eq '\((FLAGS|FLAGS_1)\).* NOW' || fail "$package: $name is not bound at start (-z now)"
+    sections=$(readelf -SW "$file" | sed -n 's/^ *\[ *[0-9]*\] \([^ ]*\).*/\1/p')
+    for section in .symtab .comment .note .debug_info; do
+      ! grep -qx -- "$section" <<<"$sections" || fail "$package: $name keeps the section $section"
+    done
+  done < <(find "$tree" -type f -print0)
+done
+[ "$elves" -ge 3 ] || fail "only $elves programs and libraries in the packages"
+# Debian's compiler flags: fortified and protected, optimised.
+for flag in -D_FORTIFY_SOURCE=2 -fstack-protector-strong -O2; do
+  grep -qe " $flag " "$build/compile_commands.json" || fail "the packages' build lacks $flag"
+done
+
+lintian -EviIL +pedantic --tag-display-limit 0 "$scratch"/dist/*.deb >"$scratch/lintian.log" 2>&1 || true
+grep -v '^N:' "$scratch/lintian.log" || true
+! grep -q '^[EW]: ' "$scratch/lintian.log" || fail "lintian reports errors or warnings"
+# Tags of any level that the packages once had and must not have again.
+for tag in hardening-no-bindnow hardening-no-relro binary-has-unneeded-section unstripped-binary-or-object \
+           no-symbols-control-file symbols-file-missing-build-depends-package-field \
+           possible-documentation-but-no-doc-base-registration; do
+  ! grep -q "^[A-Z]: [^ ]*: $tag\b" "$scratch/lintian.log" || fail "lintian reports $tag"
+done
+# The game calls fortified functions; the library's calls are of sizes the compiler cannot know.
+! grep -q '^[A-Z]: zorvik: hardening-no-fortify-functions\b' "$scratch/lintian.log" || fail "the game is not fortified"
 
 tree=$scratch/zorvik
 dpkg-deb -x "$(deb zorvik)" "$tree"
