@@ -24,6 +24,12 @@ struct TGridKind {
     std::function<std::unique_ptr<TCustomGrid>(TFiveRecords& Source)> Make;
 };
 
+// Test listings name the grid, not its bytes.
+void PrintTo(const TGridKind& Kind, std::ostream* Out)
+{
+    *Out << Kind.Name;
+}
+
 const TGridKind GridKinds[] = {
     {"TDrawGrid", [](TFiveRecords&) { return std::make_unique<TDrawGrid>(); }},
     {"TZQDataGrid",
