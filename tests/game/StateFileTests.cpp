@@ -65,6 +65,27 @@ QByteArray CountingBytes(int Size)
 }
 
 #ifndef _WIN32
+// Tells when somebody opens the file, which inotify reports; it watches from its construction.
+class TOpenWatch {
+public:
+    explicit TOpenWatch(const QString& Path) : FWatch(inotify_init1(IN_CLOEXEC))
+    {
+        inotify_add_watch(FWatch, QFile::encodeName(Path).constData(), IN_OPEN);
+    }
+    TOpenWatch(const TOpenWatch&) = delete;
+    TOpenWatch& operator=(const TOpenWatch&) = delete;
+    ~TOpenWatch() { ::close(FWatch); }
+    // Whether the file was opened within the time.
+    bool Wait(int Milliseconds)
+    {
+        pollfd Opened{FWatch, POLLIN, 0};
+        return poll(&Opened, 1, Milliseconds) == 1;
+    }
+
+private:
+    int FWatch;
+};
+
 // Lets writes fail past a file size, as a full disk would, until it goes out of scope.
 class TFullDisk {
 public:
@@ -528,12 +549,9 @@ TEST_F(StateFile, ALoadWaitsForAWriterAndReadsWhatItWrote)
         bool ReaderSeen = false;
         auto Writer = std::async(std::launch::async, [&] {
             ReplaceFile(StatePath(), [&](TFileStream& Stream) {
-                const int Watch = inotify_init1(IN_CLOEXEC);
-                inotify_add_watch(Watch, QFile::encodeName(StatePath()).constData(), IN_OPEN);
+                TOpenWatch Watch(StatePath());
                 Writing.set_value();
-                pollfd Opened{Watch, POLLIN, 0};
-                ReaderSeen = poll(&Opened, 1, 5000) == 1;
-                ::close(Watch);
+                ReaderSeen = Watch.Wait(5000);
                 Stream.WriteBuffer(&New, sizeof New);
             });
         });
@@ -572,12 +590,9 @@ TEST_F(StateFile, ACloseWaitsForAnotherCopysSaveAndKeepsItsRecords)
         bool CloseSeen = false;
         auto OtherCopy = std::async(std::launch::async, [&] {
             ReplaceFile(StatePath(), [&](TFileStream& Stream) {
-                const int Watch = inotify_init1(IN_CLOEXEC);
-                inotify_add_watch(Watch, QFile::encodeName(StatePath()).constData(), IN_OPEN);
+                TOpenWatch Watch(StatePath());
                 Writing.set_value();
-                pollfd Opened{Watch, POLLIN, 0};
-                CloseSeen = poll(&Opened, 1, 5000) == 1;
-                ::close(Watch);
+                CloseSeen = Watch.Wait(5000);
                 // The close has found the file held; it must wait, not fail.
                 QThread::msleep(200);
                 Stream.WriteBuffer(&Other, sizeof Other);
