@@ -62,6 +62,11 @@ TZQBitGrid::~TZQBitGrid() = default;
 
 void TZQBitGrid::virtual_hook(int Id, void* Data)
 {
+    if (Id == CellTextHook) {
+        auto& Query = *static_cast<TCellTextQuery*>(Data);
+        Query.Text = CellText(Query.ACol, Query.ARow);
+        return;
+    }
     TCustomGrid::virtual_hook(Id, Data);
 }
 

@@ -164,8 +164,37 @@ TZQDataGrid::~TZQDataGrid()
         d->FData->RemoveGrid(this);
 }
 
+namespace {
+
+struct TCellText {
+    QString Text;
+    TAlignment Alignment = taLeftJustify;
+};
+
+// What a cell of a column shows: the title in the title row, a record's datum below the fixed rows.
+TCellText CellTextOf(const TZQDataGrid& Grid, const TZQGridData* Data, const TZQDataGridColumn& Column,
+                     int ARow)
+{
+    if (ARow == 0 && Grid.FixedRows() >= 1)
+        return {Column.Title(), Column.TitleAlignment()};
+    if (Data && Column.DataIndex() >= 0) {
+        const int Record = ARow - Grid.FixedRows();
+        if (Record >= 0 && Record < Data->GetRecordCount())
+            return {Data->GetDataText(Record, Column.DataIndex()), Column.DataAlignment()};
+    }
+    return {};
+}
+
+} // namespace
+
 void TZQDataGrid::virtual_hook(int Id, void* Data)
 {
+    if (Id == CellTextHook) {
+        auto& Query = *static_cast<TCellTextQuery*>(Data);
+        if (Query.ACol < d->FColumns->Count())
+            Query.Text = CellTextOf(*this, d->FData, *d->FColumns->GetItem(Query.ACol), Query.ARow).Text;
+        return;
+    }
     TCustomGrid::virtual_hook(Id, Data);
 }
 
@@ -363,18 +392,7 @@ void TZQDataGrid::SetOnDrawCell(const TDrawCellEvent& Value)
 
 void TZQDataGrid::DrawCellText(const TZQDataGridColumn& Column, int ARow, const QRect& Rect)
 {
-    QString Text;
-    TAlignment Alignment = taLeftJustify;
-    if (ARow == 0 && FixedRows() >= 1) {
-        Text = Column.Title();
-        Alignment = Column.TitleAlignment();
-    } else if (d->FData && Column.DataIndex() >= 0) {
-        const int Record = ARow - FixedRows();
-        if (Record >= 0 && Record < d->FData->GetRecordCount()) {
-            Text = d->FData->GetDataText(Record, Column.DataIndex());
-            Alignment = Column.DataAlignment();
-        }
-    }
+    const auto [Text, Alignment] = CellTextOf(*this, d->FData, Column, ARow);
     if (Text.isEmpty())
         return;
     TGridCanvas& Canvas = this->Canvas();

@@ -32,6 +32,16 @@ TCustomGrid::~TCustomGrid() = default;
 
 void TCustomGrid::virtual_hook(int, void*) {}
 
+QString TCustomGrid::CellDisplayText(int ACol, int ARow) const
+{
+    if (ACol < 0 || ACol >= d->FColCount || ARow < 0 || ARow >= d->FRowCount)
+        return QString();
+    TCellTextQuery Query{ACol, ARow, QString()};
+    // Answering may ask a program's handlers for data, which are not const.
+    const_cast<TCustomGrid*>(this)->virtual_hook(CellTextHook, &Query);
+    return Query.Text;
+}
+
 int TCustomGrid::ColCount() const
 {
     return d->FColCount;

@@ -355,6 +355,12 @@ public:
     void InvalidateGrid();
     ///@}
 
+    /// The text cell (ACol, ARow) shows, for what reads a grid other than its painting: screen
+    /// readers, the clipboard, tooltips and the fitting of a column to its texts. Empty for a cell
+    /// outside the grid or one that shows no text. A grid gives its texts by answering
+    /// CellTextHook in virtual_hook(); this class and TDrawGrid give none.
+    QString CellDisplayText(int ACol, int ARow) const;
+
     /// Whether the in-place editor is shown.
     bool EditorMode() const;
     /// Shows the in-place editor over the current cell, holding GetEditText() of the cell;
@@ -456,6 +462,17 @@ protected:
     /// Reserved: lets a later version add a virtual function without changing the virtual table.
     /// This one does nothing; an override passes the Ids it does not know to its base.
     virtual void virtual_hook(int Id, void* Data);
+    /// The Ids virtual_hook() is called with.
+    enum THookId {
+        /// Data is a TCellTextQuery: fill in its Text (CellDisplayText()).
+        CellTextHook = 1,
+    };
+    /// What CellTextHook asks.
+    struct TCellTextQuery {
+        int ACol;     ///< The cell's column, within the grid.
+        int ARow;     ///< The cell's row, within the grid.
+        QString Text; ///< Arrives empty; the answer.
+    };
 
 private:
     friend class TCustomGridPrivate;
