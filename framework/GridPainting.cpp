@@ -133,9 +133,9 @@ void TCustomGrid::paintEvent(QPaintEvent* Event)
     const QList<TSpan> Rows = VisibleRows();
     const QList<TSpan> Cols = VisibleCols();
     const TMirror Mirror = TMirror::Of(*this);
-    // Texts read as the grid runs, also where only the reading is right to left.
-    if (D.FBiDiMode == bdRightToLeftReadingOnly && !Mirror.On)
-        Painter.setLayoutDirection(Qt::RightToLeft);
+    // Texts read as the grid runs, also where only the reading is right to left; a painter
+    // starts with the application's direction, not the widget's.
+    Painter.setLayoutDirection(D.BiDiMode(Mirror.On) == bdLeftToRight ? Qt::LeftToRight : Qt::RightToLeft);
     // Without default drawing the cells are the handler's to fill, on the grid's colour.
     if (!D.FDefaultDrawing)
         Painter.fillRect(Event->rect(), D.FColor);

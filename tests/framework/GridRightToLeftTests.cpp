@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -39,6 +40,19 @@ public:
 protected:
     void DrawCell(int ACol, int ARow, const QRect&, TGridDrawState) override { Drawn.append({ACol, ARow}); }
     QString GetEditText(int, int) override { return QStringLiteral("edit"); }
+};
+
+// A grid that writes a text with a neutral end into cell (1, 1), 2 pixels in from the left.
+class TTextGrid : public TPlainGrid {
+public:
+    static inline const QString Text = QStringLiteral("Cell (1)!");
+
+protected:
+    void DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState) override
+    {
+        if (ACol == 1 && ARow == 1)
+            CellCanvas().TextRect(Rect, Rect.x() + 2, Rect.y() + 2, Text);
+    }
 };
 
 QImage Picture(TCustomGrid& Grid)
@@ -418,5 +432,44 @@ TEST(GridRightToLeft, TextsAreAlignedMirroredOnlyInTheFullMode)
         SCOPED_TRACE(QStringLiteral("mode %1, alignment %2").arg(int(Case.Mode)).arg(int(Case.Alignment)).toStdString());
         Grid.SetBiDiMode(Case.Mode);
         EXPECT_EQ(Grid.AlignedTextX(QRect(100, 0, 60, 20), 20, Case.Alignment, 4), Case.Expected);
+    }
+}
+
+// Texts read right to left in the three right-to-left modes, also where the layout stays left to
+// right, and alike in the first paint and in the later ones that reuse the laid-out text.
+TEST(GridRightToLeft, TextsReadInTheGridsReadingOrderInEveryPaint)
+{
+    struct TCase {
+        TBiDiMode Mode;
+        Qt::LayoutDirection Reading;
+    };
+    for (const TCase Case : {TCase{TCustomGrid::bdLeftToRight, Qt::LeftToRight},
+                             TCase{TCustomGrid::bdRightToLeft, Qt::RightToLeft},
+                             TCase{TCustomGrid::bdRightToLeftNoAlign, Qt::RightToLeft},
+                             TCase{TCustomGrid::bdRightToLeftReadingOnly, Qt::RightToLeft}}) {
+        SCOPED_TRACE(int(Case.Mode));
+        TTextGrid Grid;
+        Grid.setFocusPolicy(Qt::NoFocus);
+        Grid.SetFixedRows(0);
+        Grid.SetFixedCols(0);
+        Grid.SetColWidths(1, 120);
+        Grid.SetBiDiMode(Case.Mode);
+        Grid.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Grid));
+        const QRect Cell = Grid.CellRect(1, 1);
+        const auto Written = [&](Qt::LayoutDirection Reading) {
+            QImage Image(Cell.size(), QImage::Format_RGB32);
+            Image.fill(Grid.palette().color(QPalette::Highlight));
+            QPainter Painter(&Image);
+            Painter.setLayoutDirection(Reading);
+            Painter.setFont(Grid.font());
+            Painter.setPen(Grid.palette().color(QPalette::HighlightedText));
+            Painter.drawText(QPoint(2, 2 + QFontMetrics(Grid.font()).ascent()), TTextGrid::Text);
+            return Image;
+        };
+        // The reading order shows: the neutral end goes to the other side.
+        ASSERT_NE(Written(Qt::LeftToRight), Written(Qt::RightToLeft));
+        for (const char* When : {"first paint", "second paint", "third paint"})
+            EXPECT_EQ(Difference(Picture(Grid).copy(Cell), Written(Case.Reading)), "") << When;
     }
 }
