@@ -89,7 +89,8 @@ void TCustomGrid::PlaceEditor()
     if (d->FEditor->layoutDirection() != Reading)
         d->FEditor->setLayoutDirection(Reading);
     const bool Absolute = Mode == bdRightToLeftNoAlign || Mode == bdRightToLeftReadingOnly;
-    d->FEditor->setAlignment(Absolute ? Qt::AlignLeft | Qt::AlignAbsolute : Qt::AlignLeft);
+    const Qt::Alignment Along = Absolute ? Qt::AlignLeft | Qt::AlignAbsolute : Qt::AlignLeft;
+    d->FEditor->setAlignment((d->FEditor->alignment() & ~Qt::AlignHorizontal_Mask) | Along);
 }
 
 void TCustomGrid::KeyPress(QChar& Key)

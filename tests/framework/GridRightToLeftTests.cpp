@@ -315,6 +315,7 @@ TEST(GridRightToLeft, TheEditorStandsOverTheMirroredCellAndReadsRightToLeft)
         EXPECT_EQ(Editor->geometry() == LeftToRight, !Case.Mirrored);
         EXPECT_EQ(Editor->layoutDirection(), Qt::RightToLeft);
         EXPECT_EQ(Editor->alignment() & Qt::AlignHorizontal_Mask, Case.Alignment);
+        EXPECT_EQ(Editor->alignment() & Qt::AlignVertical_Mask, Qt::AlignVCenter);
         Grid.SetBiDiMode(TCustomGrid::bdLeftToRight);
         EXPECT_EQ(Editor->geometry(), LeftToRight);
         EXPECT_EQ(Editor->layoutDirection(), Qt::LeftToRight);
