@@ -1,6 +1,7 @@
 // Right to left: the grid mirrors what QTableView mirrors, and BiDiMode is layoutDirection.
 #include "TestSupport.h"
 
+#include "framework/GridTestHooks.h"
 #include "framework/Grids.h"
 
 #include <gtest/gtest.h>
@@ -473,4 +474,41 @@ TEST(GridRightToLeft, TextsReadInTheGridsReadingOrderInEveryPaint)
         for (const char* When : {"first paint", "second paint", "third paint"})
             EXPECT_EQ(Difference(Picture(Grid).copy(Cell), Written(Case.Reading)), "") << When;
     }
+}
+
+// What the grid asks to repaint right to left is where the cells stand: a column, a cell, the
+// selection a move changes, the row of a focus change.
+TEST(GridRightToLeft, RepaintsCoverTheMirroredCells)
+{
+    TPlainGrid Grid;
+    Grid.setLayoutDirection(Qt::RightToLeft);
+    Grid.SetRowCount(20);
+    Grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Grid));
+    QRegion Asked;
+    TGridTestHooks::OnInvalidateRect(Grid) = [&](const QRect& Rect) { Asked += Rect; };
+    const auto Column = [&](int ACol) {
+        QRegion Cells;
+        for (int Row = 0; Row < Grid.RowCount(); ++Row)
+            Cells += Grid.CellRect(ACol, Row);
+        return Cells & QRect(QPoint(0, 0), Grid.ClientSize());
+    };
+
+    Grid.InvalidateCol(2);
+    EXPECT_EQ(Asked.boundingRect(), QRect(Grid.CellRect(2, 0).x(), 0, Grid.CellRect(2, 0).width(), Grid.ClientSize().height()));
+    EXPECT_TRUE((Column(2) - Asked).isEmpty());
+
+    Asked = QRegion();
+    Grid.InvalidateCell(3, 4);
+    EXPECT_EQ(Asked, QRegion(Grid.CellRect(3, 4)));
+
+    // A range from (1, 1) stretched to (3, 2) repaints every cell it takes in.
+    Asked = QRegion();
+    Grid.FocusCell(1, 1);
+    Grid.FocusCell(3, 2, false);
+    for (int Col = 1; Col <= 3; ++Col)
+        for (int Row = 1; Row <= 2; ++Row)
+            EXPECT_TRUE((QRegion(Grid.CellRect(Col, Row)) - Asked).isEmpty()) << Col << ", " << Row;
+    EXPECT_FALSE(Asked.intersects(Grid.CellRect(4, 1)));
+    TGridTestHooks::OnInvalidateRect(Grid) = nullptr;
 }
