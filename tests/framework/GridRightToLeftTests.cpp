@@ -149,9 +149,9 @@ TEST(GridRightToLeft, ThePictureIsTheLeftToRightOneMirrored)
         EXPECT_EQ(Difference(Pictures[1], Pictures[0].mirrored(true, false), Frame), "");
         const QColor Pen = Case.Options & (goDrawFocusSelected | goRowSelect) ? QColor(Qt::white) : QColor(Qt::black);
         int Dots = 0;
-        for (const QRect& Part : Frame)
-            for (int Y = Part.top(); Y <= Part.bottom(); ++Y)
-                for (int X = Part.left(); X <= Part.right(); ++X)
+        for (const QRect& Strip : Frame)
+            for (int Y = Strip.top(); Y <= Strip.bottom(); ++Y)
+                for (int X = Strip.left(); X <= Strip.right(); ++X)
                     Dots += QColor(Pictures[1].pixel(X, Y)) == Pen;
         const QRect Shown = Focus & Pictures[1].rect();
         EXPECT_GT(Dots, (Shown.width() + Shown.height()) / 2);
