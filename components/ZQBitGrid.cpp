@@ -333,9 +333,9 @@ void TZQBitGrid::DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState 
     if (DefaultDrawing()) {
         TGridCanvas& Cells = Canvas();
         const QString Text = CellText(ACol, ARow);
-        const int Right = Rect.x() + Rect.width();
         const int Bottom = Rect.y() + Rect.height();
-        const int X = Right - Cells.TextWidth(Text) - TextRightMargin;
+        // Right-aligned, so right to left at the left.
+        const int X = AlignedTextX(Rect, Cells.TextWidth(Text), Qt::AlignRight, TextRightMargin);
         const int Y = (Rect.y() + Bottom - Cells.TextHeight(Text)) / 2;
         // Writing also fills the cell, so an empty text still gets its background.
         Cells.TextRect(Rect, X, Y, Text);

@@ -398,14 +398,13 @@ void TZQDataGrid::DrawCellText(const TZQDataGridColumn& Column, int ARow, const 
     TGridCanvas& Canvas = this->Canvas();
     const int TextWidth = Canvas.TextWidth(Text);
     const int TextHeight = Canvas.TextHeight(Text);
-    const int CellWidth = Rect.width();
-    int Offset = TextMargin;
-    if (Alignment == taRightJustify)
-        Offset = CellWidth - TextWidth - TextMargin;
-    else if (Alignment == taCenter)
-        Offset = (CellWidth - TextWidth) / 2;
+    // Right to left the base mirrors the alignment.
+    const Qt::Alignment Along = Alignment == taRightJustify ? Qt::AlignRight
+                                : Alignment == taCenter     ? Qt::AlignHCenter
+                                                            : Qt::AlignLeft;
+    const int X = AlignedTextX(Rect, TextWidth, Along, TextMargin);
     const int Bottom = Rect.y() + Rect.height(); // just below the cell
-    Canvas.TextRect(Rect, Rect.x() + Offset, (Rect.y() + Bottom - TextHeight) / 2, Text);
+    Canvas.TextRect(Rect, X, (Rect.y() + Bottom - TextHeight) / 2, Text);
 }
 
 // Columns -----------------------------------------------------------------------------------------

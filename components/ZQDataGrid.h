@@ -13,7 +13,8 @@
 #include <cstdint>
 #include <memory>
 
-/// The horizontal alignment of a column's title or data in their cells.
+/// The horizontal alignment of a column's title or data in their cells. With the grid's BiDiMode()
+/// bdRightToLeft, left and right change places (TCustomGrid::AlignedTextX()).
 enum TAlignment : std::uint8_t {
     taLeftJustify = 0,  ///< Left, 2 pixels from the cell's left edge.
     taRightJustify = 1, ///< Right, 2 pixels from the cell's right edge.

@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTextOption>
 
 namespace {
 
@@ -133,6 +134,12 @@ void TGridCanvas::TextRect(const QRect& Rect, int X, int Y, const QString& Text)
     } else {
         if (!Known.Repeated) {
             Known.Glyphs.setTextFormat(Qt::PlainText);
+            // In the reading order the first write had, which is the painter's.
+            if (D.FPainter->layoutDirection() == Qt::RightToLeft) {
+                QTextOption Reading(Qt::AlignLeft | Qt::AlignAbsolute);
+                Reading.setTextDirection(Qt::RightToLeft);
+                Known.Glyphs.setTextOption(Reading);
+            }
             Known.Glyphs.setText(Text);
             Known.Glyphs.prepare(D.FPainter->transform(), D.FFont);
             Known.Repeated = true;

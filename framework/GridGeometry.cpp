@@ -1,6 +1,8 @@
 // The grid's sizes, the rows and columns in view, scrolling and hit-testing.
 #include "framework/Grids_p.h"
 
+#include <QEvent>
+#include <QLineEdit>
 #include <QScrollBar>
 
 using namespace GridParts;
@@ -230,11 +232,12 @@ QRect TCustomGrid::CellRect(int ACol, int ARow) const
     for (const TSpan& Row : VisibleRows())
         if (Row.Index == ARow)
             Rect.setY(Row.Start), Rect.setHeight(Row.Size);
-    return Rect.width() > 0 && Rect.height() > 0 ? Rect : QRect();
+    return Rect.width() > 0 && Rect.height() > 0 ? TMirror::Of(*this)(Rect) : QRect();
 }
 
 TGridCoord TCustomGrid::MouseCoord(int X, int Y) const
 {
+    X = TMirror::Of(*this).X(X);
     TGridCoord Cell{-1, -1};
     for (const TSpan& Col : VisibleCols())
         if (X >= Col.Start && X < Col.Start + Col.Size)
@@ -299,4 +302,68 @@ void TCustomGrid::resizeEvent(QResizeEvent* Event)
     d->FLeftCol = std::clamp(d->FLeftCol, d->FFixedCols, MaxLeftCol());
     UpdateScrollBars();
     PlaceEditor();
+}
+
+// Right to left --------------------------------------------------------------------------------
+
+TCustomGrid::TBiDiMode TCustomGrid::BiDiMode() const
+{
+    return d->BiDiMode(isRightToLeft());
+}
+
+void TCustomGrid::SetBiDiMode(TBiDiMode Value)
+{
+    d->FBiDiMode = Value;
+    const bool RightToLeft = Value == bdRightToLeft || Value == bdRightToLeftNoAlign;
+    // A change of direction comes back through changeEvent; the two right-to-left modes, and the
+    // two left-to-right ones, differ without one.
+    if (RightToLeft != isRightToLeft())
+        setLayoutDirection(RightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    else {
+        setLayoutDirection(layoutDirection());
+        d->FollowDirection(*this);
+    }
+}
+
+bool TCustomGrid::ParentBiDiMode() const
+{
+    return !testAttribute(Qt::WA_SetLayoutDirection);
+}
+
+void TCustomGrid::SetParentBiDiMode(bool Value)
+{
+    if (Value == ParentBiDiMode())
+        return;
+    if (!Value) {
+        setLayoutDirection(layoutDirection());
+        return;
+    }
+    // What follows the parent is plainly left to right or right to left.
+    d->FBiDiMode = bdLeftToRight;
+    unsetLayoutDirection();
+    d->FollowDirection(*this);
+}
+
+int TCustomGrid::AlignedTextX(const QRect& Rect, int TextWidth, Qt::Alignment Alignment, int Margin) const
+{
+    if (!(Alignment & Qt::AlignAbsolute) && (Alignment & (Qt::AlignLeft | Qt::AlignRight)) &&
+        d->BiDiMode(isRightToLeft()) == bdRightToLeft)
+        Alignment ^= Qt::AlignLeft | Qt::AlignRight;
+    if (Alignment & Qt::AlignRight)
+        return Rect.x() + (Rect.width() - TextWidth - Margin);
+    if (Alignment & Qt::AlignHCenter)
+        return Rect.x() + (Rect.width() - TextWidth) / 2;
+    return Rect.x() + Margin;
+}
+
+// The mode holds only with the direction it was set with, so that a later change of the direction
+// leaves a plain one; the texts learnt in the other reading order are laid out anew.
+void TCustomGridPrivate::FollowDirection(TCustomGrid& Grid)
+{
+    FBiDiMode = BiDiMode(Grid.isRightToLeft());
+    TGridCanvasPrivate& Cells = TGridCanvasPrivate::Of(FCanvas);
+    Cells.FTexts.clear();
+    Cells.FLast = nullptr;
+    Grid.PlaceEditor();
+    Grid.InvalidateGrid();
 }

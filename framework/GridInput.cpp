@@ -83,6 +83,14 @@ void TCustomGrid::PlaceEditor()
     const QRect Rect = CellRect(d->FCurrent.X, d->FCurrent.Y);
     d->FEditor->setVisible(!Rect.isEmpty());
     d->FEditor->setGeometry(Rect);
+    // The editor reads as the cells do, and its text stands where theirs does.
+    const TBiDiMode Mode = d->BiDiMode(isRightToLeft());
+    const Qt::LayoutDirection Reading = Mode == bdLeftToRight ? Qt::LeftToRight : Qt::RightToLeft;
+    if (d->FEditor->layoutDirection() != Reading)
+        d->FEditor->setLayoutDirection(Reading);
+    const bool Absolute = Mode == bdRightToLeftNoAlign || Mode == bdRightToLeftReadingOnly;
+    const Qt::Alignment Along = Absolute ? Qt::AlignLeft | Qt::AlignAbsolute : Qt::AlignLeft;
+    d->FEditor->setAlignment((d->FEditor->alignment() & ~Qt::AlignHorizontal_Mask) | Along);
 }
 
 void TCustomGrid::KeyPress(QChar& Key)
@@ -115,8 +123,9 @@ void TCustomGrid::MoveByKey(QKeyEvent* Event)
     switch (Event->key()) {
     case Qt::Key_Up: --ARow; break;
     case Qt::Key_Down: ++ARow; break;
-    case Qt::Key_Left: --ACol; break;
-    case Qt::Key_Right: ++ACol; break;
+    // Right to left the columns run leftwards, as in QTableView.
+    case Qt::Key_Left: ACol += isRightToLeft() ? 1 : -1; break;
+    case Qt::Key_Right: ACol += isRightToLeft() ? -1 : 1; break;
     case Qt::Key_PageUp: ARow -= Page; SetTopRow(d->FTopRow - Page); break;
     case Qt::Key_PageDown: ARow += Page; SetTopRow(ClampToInt(qint64(d->FTopRow) + Page)); break;
     case Qt::Key_Home: Control ? void(ARow = d->FFixedRows) : void(ACol = d->FFixedCols); break;
@@ -181,6 +190,7 @@ int TCustomGrid::SizingBorder(int X, int Y) const
 {
     if (!(d->FOptions & goColSizing) || Y >= FixedHeight())
         return -1;
+    X = TMirror::Of(*this).X(X);
     for (const TSpan& Col : VisibleCols()) {
         const qint64 Border = qint64(Col.Start) + Col.Size;
         if (X >= Border - SizingMargin && X <= Border + d->FGridLineWidth + SizingMargin)
@@ -214,7 +224,9 @@ void TCustomGrid::mouseMoveEvent(QMouseEvent* Event)
     Guarded([&] {
         const QPoint At = Event->position().toPoint();
         if (d->FSizingCol >= 0) {
-            const qint64 Width = qint64(d->FSizingStartWidth) + At.x() - d->FSizingStartX;
+            // Right to left the border is the column's left edge: moving it left widens.
+            const qint64 Moved = qint64(At.x()) - d->FSizingStartX;
+            const qint64 Width = d->FSizingStartWidth + (isRightToLeft() ? -Moved : Moved);
             SetColWidths(d->FSizingCol, ClampToInt(std::max<qint64>(MinColWidth, Width)));
             return;
         }

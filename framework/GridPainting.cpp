@@ -44,7 +44,7 @@ void TCustomGrid::InvalidateCol(int ACol)
 {
     for (const TSpan& Col : VisibleCols())
         if (Col.Index == ACol)
-            InvalidateRect(QRect(Col.Start, 0, Col.Size, ClientSize().height()));
+            InvalidateRect(TMirror::Of(*this)(QRect(Col.Start, 0, Col.Size, ClientSize().height())));
 }
 
 void TCustomGrid::InvalidateGrid()
@@ -59,6 +59,8 @@ void TCustomGrid::DrawLines(QPainter& Painter, const QList<TSpan>& Cols, const Q
     if (d->FGridLineWidth <= 0 || Cols.isEmpty() || Rows.isEmpty())
         return;
     const QSize Client = ClientSize();
+    const TMirror Mirror = TMirror::Of(*this);
+    const auto Fill = [&](const QRect& Rect, const QColor& Color) { Painter.fillRect(Mirror(Rect), Color); };
     const qint64 Right = qint64(Cols.last().Start) + Cols.last().Size + d->FGridLineWidth;
     const qint64 Bottom = qint64(Rows.last().Start) + Rows.last().Size + d->FGridLineWidth;
     const QColor FixedLine = palette().color(QPalette::Dark);
@@ -69,24 +71,24 @@ void TCustomGrid::DrawLines(QPainter& Painter, const QList<TSpan>& Cols, const Q
         const bool Fixed = Col.Index < d->FFixedCols;
         const qint64 X = qint64(Col.Start) + Col.Size;
         if (d->FOptions & (Fixed ? goFixedVertLine : goVertLine)) {
-            Painter.fillRect(ClientPart(X, 0, d->FGridLineWidth, Bottom, Client), Fixed ? FixedLine : Line);
+            Fill(ClientPart(X, 0, d->FGridLineWidth, Bottom, Client), Fixed ? FixedLine : Line);
         } else if (!Fixed && d->FOptions & goFixedVertLine) {
-            Painter.fillRect(ClientPart(X, 0, d->FGridLineWidth, FixedTop, Client), FixedLine);
-            Painter.fillRect(ClientPart(X, FixedTop, d->FGridLineWidth, Bottom - FixedTop, Client), d->FColor);
+            Fill(ClientPart(X, 0, d->FGridLineWidth, FixedTop, Client), FixedLine);
+            Fill(ClientPart(X, FixedTop, d->FGridLineWidth, Bottom - FixedTop, Client), d->FColor);
         } else {
-            Painter.fillRect(ClientPart(X, 0, d->FGridLineWidth, Bottom, Client), d->FColor);
+            Fill(ClientPart(X, 0, d->FGridLineWidth, Bottom, Client), d->FColor);
         }
     }
     for (const TSpan& Row : Rows) {
         const bool Fixed = Row.Index < d->FFixedRows;
         const qint64 Y = qint64(Row.Start) + Row.Size;
         if (d->FOptions & (Fixed ? goFixedHorzLine : goHorzLine)) {
-            Painter.fillRect(ClientPart(0, Y, Right, d->FGridLineWidth, Client), Fixed ? FixedLine : Line);
+            Fill(ClientPart(0, Y, Right, d->FGridLineWidth, Client), Fixed ? FixedLine : Line);
         } else if (!Fixed && d->FOptions & goFixedHorzLine) {
-            Painter.fillRect(ClientPart(0, Y, FixedLeft, d->FGridLineWidth, Client), FixedLine);
-            Painter.fillRect(ClientPart(FixedLeft, Y, Right - FixedLeft, d->FGridLineWidth, Client), d->FColor);
+            Fill(ClientPart(0, Y, FixedLeft, d->FGridLineWidth, Client), FixedLine);
+            Fill(ClientPart(FixedLeft, Y, Right - FixedLeft, d->FGridLineWidth, Client), d->FColor);
         } else {
-            Painter.fillRect(ClientPart(0, Y, Right, d->FGridLineWidth, Client), d->FColor);
+            Fill(ClientPart(0, Y, Right, d->FGridLineWidth, Client), d->FColor);
         }
     }
 }
@@ -95,10 +97,11 @@ void TCustomGrid::DrawLines(QPainter& Painter, const QList<TSpan>& Cols, const Q
 void TCustomGrid::DrawBeyondCells(QPainter& Painter, const QList<TSpan>& Cols, const QList<TSpan>& Rows)
 {
     const QSize Client = ClientSize();
+    const TMirror Mirror = TMirror::Of(*this);
     const qint64 Right = Cols.isEmpty() ? 0 : qint64(Cols.last().Start) + Cols.last().Size + d->FGridLineWidth;
     const qint64 Bottom = Rows.isEmpty() ? 0 : qint64(Rows.last().Start) + Rows.last().Size + d->FGridLineWidth;
-    Painter.fillRect(ClientPart(Right, 0, Client.width() - Right, Client.height(), Client), d->FColor);
-    Painter.fillRect(ClientPart(0, Bottom, Right, Client.height() - Bottom, Client), d->FColor);
+    Painter.fillRect(Mirror(ClientPart(Right, 0, Client.width() - Right, Client.height(), Client)), d->FColor);
+    Painter.fillRect(Mirror(ClientPart(0, Bottom, Right, Client.height() - Bottom, Client)), d->FColor);
 }
 
 // The focus rectangle around the current cell, or with goRowSelect around the visible part of
@@ -120,7 +123,7 @@ void TCustomGrid::DrawFocus(QPainter& Painter, const QList<TSpan>& Cols, const Q
     const bool Highlighted = d->FOptions & (goDrawFocusSelected | goRowSelect);
     Painter.setPen(QPen(palette().color(Highlighted ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine));
     Painter.setBrush(Qt::NoBrush);
-    Painter.drawRect(Focus.adjusted(0, 0, -1, -1));
+    Painter.drawRect(TMirror::Of(*this)(Focus).adjusted(0, 0, -1, -1));
 }
 
 void TCustomGrid::paintEvent(QPaintEvent* Event)
@@ -129,6 +132,10 @@ void TCustomGrid::paintEvent(QPaintEvent* Event)
     QPainter Painter(viewport());
     const QList<TSpan> Rows = VisibleRows();
     const QList<TSpan> Cols = VisibleCols();
+    const TMirror Mirror = TMirror::Of(*this);
+    // Texts read as the grid runs, also where only the reading is right to left; a painter
+    // starts with the application's direction, not the widget's.
+    Painter.setLayoutDirection(D.BiDiMode(Mirror.On) == bdLeftToRight ? Qt::LeftToRight : Qt::RightToLeft);
     // Without default drawing the cells are the handler's to fill, on the grid's colour.
     if (!D.FDefaultDrawing)
         Painter.fillRect(Event->rect(), D.FColor);
@@ -150,7 +157,7 @@ void TCustomGrid::paintEvent(QPaintEvent* Event)
     GuardedPaint(this, [&] {
         for (const TSpan& Row : Rows)
             for (const TSpan& Col : Cols) {
-                const QRect Rect(Col.Start, Row.Start, Col.Size, Row.Size);
+                const QRect Rect = Mirror(QRect(Col.Start, Row.Start, Col.Size, Row.Size));
                 if (!Event->region().intersects(Rect))
                     continue;
                 TGridDrawState State;

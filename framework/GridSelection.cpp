@@ -112,6 +112,6 @@ void TCustomGrid::InvalidateSelection()
             }
             for (const TSpan& Col : VisibleCols())
                 if (Col.Index >= Sel.Left && Col.Index <= Sel.Right)
-                    InvalidateRect(QRect(Col.Start, Row.Start, Col.Size, Row.Size));
+                    InvalidateRect(TMirror::Of(*this)(QRect(Col.Start, Row.Start, Col.Size, Row.Size)));
         }
 }

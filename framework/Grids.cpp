@@ -246,6 +246,10 @@ void TCustomGrid::SetScrollBars(TScrollStyle Value)
 void TCustomGrid::changeEvent(QEvent* Event)
 {
     QAbstractScrollArea::changeEvent(Event);
+    if (Event->type() == QEvent::LayoutDirectionChange) {
+        d->FollowDirection(*this);
+        return;
+    }
     if (Event->type() != QEvent::PaletteChange && Event->type() != QEvent::StyleChange)
         return;
     if (!d->FColorSet)

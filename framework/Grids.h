@@ -153,7 +153,8 @@ public:
         /// The current cell is highlighted also while the grid has the focus, inside its focus
         /// rectangle.
         goDrawFocusSelected = 0x20,
-        /// The user sizes a column by dragging its right border within the fixed rows.
+        /// The user sizes a column by dragging its right border (right to left, its left border)
+        /// within the fixed rows.
         goColSizing = 0x80,
         /// Cells are edited in place: F2 or Enter shows the editor, Enter or Escape hides it.
         goEditing = 0x400,
@@ -178,6 +179,22 @@ public:
         ssBoth        ///< Both.
     };
     Q_ENUM(TScrollStyle)
+    /// Which way the grid runs: the same setting as Qt's layoutDirection, with two more ways of
+    /// being right to left. The type is also at global scope (TBiDiMode), the values only here
+    /// (TCustomGrid::bdRightToLeft).
+    enum TBiDiMode {
+        bdLeftToRight, ///< Left to right: Qt::LeftToRight.
+        /// Qt::RightToLeft: the columns run from the right edge leftwards, the fixed columns at
+        /// the right; the cells' alignment is mirrored and texts read right to left.
+        bdRightToLeft,
+        /// Qt::RightToLeft with the columns mirrored and texts read right to left, but each cell
+        /// aligned as left to right.
+        bdRightToLeftNoAlign,
+        /// Qt::LeftToRight for the layout and the alignment; only texts, and the in-place editor,
+        /// read right to left.
+        bdRightToLeftReadingOnly
+    };
+    Q_ENUM(TBiDiMode)
 
 private:
     Q_PROPERTY(int DefaultColWidth READ DefaultColWidth WRITE SetDefaultColWidth) ///< Default 64.
@@ -193,6 +210,10 @@ private:
     /// Default: the four kinds of lines and goRangeSelect.
     Q_PROPERTY(TGridOptions Options READ Options WRITE SetOptions)
     Q_PROPERTY(TScrollStyle ScrollBars READ ScrollBars WRITE SetScrollBars) ///< Default ssBoth.
+    /// Default: bdRightToLeft when the grid's layoutDirection is right to left, else bdLeftToRight.
+    Q_PROPERTY(TBiDiMode BiDiMode READ BiDiMode WRITE SetBiDiMode)
+    /// Default true. Not stored: it is whether layoutDirection is the grid's own.
+    Q_PROPERTY(bool ParentBiDiMode READ ParentBiDiMode WRITE SetParentBiDiMode STORED false)
     Q_PROPERTY(int VisibleColCount READ VisibleColCount STORED false) ///< Read-only, not stored.
     Q_PROPERTY(int VisibleRowCount READ VisibleRowCount STORED false) ///< Read-only, not stored.
 
@@ -218,7 +239,8 @@ public:
     qint64 RowCount() const;
     void SetRowCount(qint64 Value);
     ///@}
-    /// The number of fixed (title) columns at the left, which the current cell never enters.
+    /// The number of fixed (title) columns at the left (right to left, at the right), which the
+    /// current cell never enters.
     /// Raises Exceptions::EInvalidGridOperation for a count that is negative or not below
     /// ColCount().
     ///@{
@@ -297,6 +319,32 @@ public:
     TScrollStyle ScrollBars() const;
     void SetScrollBars(TScrollStyle Value);
     ///@}
+    /// Which way the grid runs. It is Qt's layoutDirection seen another way, as the scroll bars
+    /// are: setting bdRightToLeft or bdRightToLeftNoAlign sets the grid's layoutDirection to
+    /// Qt::RightToLeft, the two others to Qt::LeftToRight, and the grid follows every change of
+    /// its direction, from its parent or from QApplication::setLayoutDirection() (`-reverse`)
+    /// while ParentBiDiMode() holds. Reading gives bdRightToLeft whenever the grid is right to
+    /// left (QWidget::isRightToLeft()) unless bdRightToLeftNoAlign was set, and
+    /// bdRightToLeftReadingOnly only while the direction it set lasts. Right to left mirrors what
+    /// QTableView mirrors: the columns, the lines, the focus rectangle, the in-place editor, the
+    /// hit-testing, the sizing of columns by their left border, and the Left and Right keys.
+    ///@{
+    TBiDiMode BiDiMode() const;
+    void SetBiDiMode(TBiDiMode Value);
+    ///@}
+    /// Whether the grid takes its direction from its parent (or the application): true while no
+    /// layoutDirection of its own is set. Setting it true unsets the grid's own direction and
+    /// with it what BiDiMode() set; setting it false keeps the present direction as the grid's own.
+    ///@{
+    bool ParentBiDiMode() const;
+    void SetParentBiDiMode(bool Value);
+    ///@}
+    /// Where a text TextWidth pixels wide starts within Rect, aligned as Alignment says
+    /// (Qt::AlignLeft, Qt::AlignRight or Qt::AlignHCenter) and Margin pixels in from the edge it
+    /// is aligned to. With BiDiMode() bdRightToLeft, left and right change places unless
+    /// Alignment holds Qt::AlignAbsolute, as QStyle::visualAlignment() has it. What DrawCell()
+    /// and the handlers of OnDrawCell place their texts with.
+    int AlignedTextX(const QRect& Rect, int TextWidth, Qt::Alignment Alignment, int Margin = 0) const;
 
     /// The column of the current cell; moving it asks SelectCell(), which may refuse. Raises
     /// Exceptions::EInvalidGridOperation for a fixed column or one outside the grid.
@@ -325,8 +373,9 @@ public:
     int TopRow() const;
     void SetTopRow(int Value);
     ///@}
-    /// The first scrollable column shown right of the fixed columns, held between FixedCols()
-    /// and the last column from which the view is still full.
+    /// The first scrollable column shown next to the fixed columns (right of them, or left of
+    /// them right to left), held between FixedCols() and the last column from which the view is
+    /// still full.
     ///@{
     int LeftCol() const;
     void SetLeftCol(int Value);
@@ -337,9 +386,10 @@ public:
     int VisibleColCount() const;
     ///@}
 
-    /// The cell's rectangle in client coordinates; empty when the cell is not visible.
+    /// The cell's rectangle in client coordinates, mirrored right to left; empty when the cell is
+    /// not visible.
     QRect CellRect(int ACol, int ARow) const;
-    /// The cell under a client point; (-1, -1) when there is none.
+    /// The cell under a client point, mirrored right to left; (-1, -1) when there is none.
     TGridCoord MouseCoord(int X, int Y) const;
     /// The client area: the part inside the border and the scroll bars.
     QSize ClientSize() const;
@@ -457,7 +507,8 @@ protected:
     /// With goTabs, keeps Tab and Shift+Tab for the grid instead of moving the focus.
     bool focusNextPrevChild(bool Next) override;
     /// On a change of the palette or the style, takes the colours the program has not set from
-    /// the new palette, and repaints.
+    /// the new palette, and repaints; on a change of the layout direction, repaints mirrored or
+    /// not and moves the in-place editor.
     void changeEvent(QEvent* Event) override;
     /// Reserved: lets a later version add a virtual function without changing the virtual table.
     /// This one does nothing; an override passes the Ids it does not know to its base.
@@ -513,11 +564,12 @@ private:
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TCustomGrid::TGridOptions)
 
-/// The option set and the scroll style at global scope, as a program names them.
+/// The option set, the scroll style and the direction at global scope, as a program names them.
 ///@{
 using TGridOption = TCustomGrid::TGridOption;
 using TGridOptions = TCustomGrid::TGridOptions;
 using TScrollStyle = TCustomGrid::TScrollStyle;
+using TBiDiMode = TCustomGrid::TBiDiMode;
 ///@}
 /// The options at global scope: goRowSelect for TCustomGrid::goRowSelect.
 ///@{

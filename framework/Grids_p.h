@@ -118,6 +118,17 @@ public:
     TKeyPressEvent FOnKeyPress;
     TNotifyEvent FOnDblClick;
 
+    // Right to left (GridGeometry.cpp): the mode SetBiDiMode() asked for, which holds while the
+    // layout direction is the one it set; BiDiMode() works out the rest from isRightToLeft().
+    TCustomGrid::TBiDiMode FBiDiMode = TCustomGrid::bdLeftToRight;
+    TCustomGrid::TBiDiMode BiDiMode(bool RightToLeft) const
+    {
+        if (RightToLeft)
+            return FBiDiMode == TCustomGrid::bdRightToLeftNoAlign ? FBiDiMode : TCustomGrid::bdRightToLeft;
+        return FBiDiMode == TCustomGrid::bdRightToLeftReadingOnly ? FBiDiMode : TCustomGrid::bdLeftToRight;
+    }
+    void FollowDirection(TCustomGrid& Grid);
+
     // Painting (GridPainting.cpp).
     TGridCanvas FCanvas;
     // Told of every part of the client area the grid asks to paint again: for the tests
@@ -151,6 +162,23 @@ inline QRect ClientPart(qint64 X, qint64 Y, qint64 Width, qint64 Height, const Q
         return QRect();
     return QRect(int(Left), int(Top), int(Right - Left), int(Bottom - Top));
 }
+
+// Right to left the layout is worked out left to right and mirrored within the client width on
+// its way to the screen, and a point of the screen on its way back, as QStyle::visualRect() does:
+// the one rule for every x of the grid. Left to right it changes nothing.
+struct TMirror {
+    bool On = false;
+    int Width = 0;
+    static TMirror Of(const TCustomGrid& Grid)
+    {
+        return Grid.isRightToLeft() ? TMirror{true, Grid.ClientSize().width()} : TMirror{};
+    }
+    QRect operator()(const QRect& Rect) const
+    {
+        return On && !Rect.isNull() ? QRect(Width - Rect.x() - Rect.width(), Rect.y(), Rect.width(), Rect.height()) : Rect;
+    }
+    int X(int At) const { return On ? Width - 1 - At : At; }
+};
 
 // Raises EInvalidGridOperation with the framework's text Message.
 [[noreturn]] void InvalidOperation(TFrameworkString Message);
