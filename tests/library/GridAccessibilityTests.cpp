@@ -434,4 +434,3 @@ TEST(GridAccessibleNames, FollowQtsConventionsAndTheGalleryNamesItsGrids)
 }
 
 } // namespace
-
