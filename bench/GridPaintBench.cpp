@@ -1,7 +1,8 @@
 // What one full repaint of a shown 640 x 480 grid costs: the data grid with four text columns, the
 // bit grid with 32 data columns, and QTableView painting the same screens from a model with the
 // same texts, each as the same screen again and as the next page of records. Each repetition
-// repaints 30 times; the median of the 30 is its counter median_us.
+// repaints 30 times; the median of the 30 is its counter median_us. The grids' cases run once more
+// with accessibility on (..._Accessible), as when a screen reader reads them, side by side.
 #include "components/ZQBitGrid.h"
 #include "components/ZQDataGrid.h"
 #include "framework/Application.h"
@@ -11,6 +12,10 @@
 #include <benchmark/benchmark.h>
 
 #include <QAbstractTableModel>
+#include <QAccessible>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
@@ -22,6 +27,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using ZQ::TZQBitGrid;
@@ -134,6 +140,35 @@ void Show(QWidget& Widget)
     QCoreApplication::processEvents();
 }
 
+// Accessibility on while it lives, as a screen reader's bridge turns it on, with a listener that
+// takes every event, and the grid's table and its focused cell asked for as a reader asks.
+class TAccessibilityOn {
+public:
+    explicit TAccessibilityOn(QWidget& Grid)
+    {
+        FPrevious = QAccessible::installUpdateHandler([](QAccessibleEvent*) { ++Events; });
+        Platform()->setActive(true);
+        if (QAccessibleInterface* Table = QAccessible::queryAccessibleInterface(&Grid))
+            if (QAccessibleInterface* Cell = Table->focusChild())
+                Cell->text(QAccessible::Name);
+    }
+    ~TAccessibilityOn()
+    {
+        Platform()->setActive(false);
+        QAccessible::installUpdateHandler(FPrevious);
+    }
+    TAccessibilityOn(const TAccessibilityOn&) = delete;
+    TAccessibilityOn& operator=(const TAccessibilityOn&) = delete;
+    static inline long Events = 0;
+
+private:
+    static QPlatformAccessibility* Platform()
+    {
+        return QGuiApplicationPrivate::platformIntegration()->accessibility();
+    }
+    QAccessible::UpdateHandler FPrevious = nullptr;
+};
+
 // What changes before each repaint: nothing, or the view moves a page on, so that every text
 // it shows is new to it.
 enum TChange { SameScreen = 0, NextPage = 1 };
@@ -214,6 +249,20 @@ void BM_DataGridRepaint(benchmark::State& State)
 }
 BENCHMARK(BM_DataGridRepaint)->ArgName("next_page")->Arg(SameScreen)->Arg(NextPage)->Iterations(1)->Unit(benchmark::kMicrosecond);
 
+void BM_DataGridRepaint_Accessible(benchmark::State& State)
+{
+    TTextSource Source;
+    const auto Grid = TextGrid(Source);
+    TAccessibilityOn On(*Grid);
+    MeasureRepaints(State, {Grid->viewport()}, State.range(0) == NextPage ? PageOn(*Grid) : nullptr);
+}
+BENCHMARK(BM_DataGridRepaint_Accessible)
+    ->ArgName("next_page")
+    ->Arg(SameScreen)
+    ->Arg(NextPage)
+    ->Iterations(1)
+    ->Unit(benchmark::kMicrosecond);
+
 void BM_DataGridScreenInTableView(benchmark::State& State)
 {
     TTextModel Model;
@@ -248,7 +297,7 @@ public:
     }
 };
 
-void BM_BitGridRepaint(benchmark::State& State)
+void BitGridRepaint(benchmark::State& State, bool Accessible)
 {
     TBits Bits;
     TZQBitGrid Grid;
@@ -259,9 +308,28 @@ void BM_BitGridRepaint(benchmark::State& State)
     Grid.SetClientSize(ClientWidth, ClientHeight);
     Show(Grid);
     Grid.setFocus();
+    std::optional<TAccessibilityOn> On;
+    if (Accessible)
+        On.emplace(Grid);
     MeasureRepaints(State, {Grid.viewport()}, State.range(0) == NextPage ? PageOn(Grid) : nullptr);
 }
+
+void BM_BitGridRepaint(benchmark::State& State)
+{
+    BitGridRepaint(State, false);
+}
 BENCHMARK(BM_BitGridRepaint)->ArgName("next_page")->Arg(SameScreen)->Arg(NextPage)->Iterations(1)->Unit(benchmark::kMicrosecond);
+
+void BM_BitGridRepaint_Accessible(benchmark::State& State)
+{
+    BitGridRepaint(State, true);
+}
+BENCHMARK(BM_BitGridRepaint_Accessible)
+    ->ArgName("next_page")
+    ->Arg(SameScreen)
+    ->Arg(NextPage)
+    ->Iterations(1)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_BitGridScreenInTableView(benchmark::State& State)
 {

@@ -2,6 +2,7 @@
 #include "components/ZQBitGrid_p.h"
 
 #include "framework/Exceptions.h"
+#include "framework/GridAccessible_p.h"
 #include "framework/Registry.h"
 #include "framework/StringTable.h"
 
@@ -119,6 +120,8 @@ void TZQBitGrid::SetDataCols(int Value)
     d->FDataCols = Value;
     SetColCount(GetFixedCols() + Value);
     InvalidateGrid();
+    // Bits are numbered from the right: every column now shows another bit.
+    GridAccessibility::Reset(*this);
 }
 
 void TZQBitGrid::SetDataRows(int Value)
@@ -270,6 +273,7 @@ void TZQBitGrid::SetDataBit(int DataRow, int BitNo, bool Value)
     int ARow, ACol;
     DataToCellCoord(DataRow, BitNo, ARow, ACol);
     InvalidateCell(ACol, ARow);
+    GridAccessibility::CellsChanged(*this, ACol, ARow);
     if (d->FOnCellDataChanged)
         d->FOnCellDataChanged(this, ACol, ARow);
     emit cellDataChanged(ACol, ARow);
@@ -290,6 +294,7 @@ void TZQBitGrid::SetDataWords(int DataRow, int Value)
     int ARow, ACol;
     DataToCellCoord(DataRow, 0, ARow, ACol);
     InvalidateRow(ARow);
+    GridAccessibility::CellsChanged(*this, -1, ARow);
     if (d->FOnCellDataChanged)
         d->FOnCellDataChanged(this, -1, ARow);
     emit cellDataChanged(-1, ARow);

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "framework/GridAccessible_p.h"
 #include "framework/Registry.h"
 #include "framework/StringTable.h"
 
@@ -331,6 +332,7 @@ void TZQDataGrid::FullUpdate()
 {
     UpdateRecordCount();
     InvalidateGrid();
+    GridAccessibility::Reset(*this);
 }
 
 void TZQDataGrid::UpdateRecordCount()
@@ -343,6 +345,8 @@ void TZQDataGrid::UpdateRecordCount()
 
 void TZQDataGrid::RecordInserted(int Index)
 {
+    // Before the counts follow, so that the cells a screen reader holds move with their records.
+    GridAccessibility::RowsInserted(*this, qint64(Index) + FixedRows(), 1);
     UpdateRecordCount();
     if (d->FFollowNewRecords)
         SetDataRow(Index);
@@ -353,6 +357,7 @@ void TZQDataGrid::RecordInserted(int Index)
 
 void TZQDataGrid::RecordRemoved(int Index)
 {
+    GridAccessibility::RowsRemoved(*this, qint64(Index) + FixedRows(), 1);
     if (Index <= GetDataRow() && GetDataRow() != 0)
         SetRow(Row() - 1);
     UpdateRecordCount();
@@ -361,8 +366,10 @@ void TZQDataGrid::RecordRemoved(int Index)
 
 void TZQDataGrid::RecordChanged(int Index)
 {
-    if (Index <= INT_MAX - FixedRows())
+    if (Index <= INT_MAX - FixedRows()) {
         InvalidateRow(Index + FixedRows());
+        GridAccessibility::CellsChanged(*this, -1, Index + FixedRows());
+    }
 }
 
 // A record inserted or removed above the end of the fully visible rows moves what they show.

@@ -254,6 +254,7 @@ void TCustomGrid::focusInEvent(QFocusEvent* Event)
 {
     QAbstractScrollArea::focusInEvent(Event);
     InvalidateFocus();
+    GridAccessibility::FocusIn(*this);
 }
 
 void TCustomGrid::focusOutEvent(QFocusEvent* Event)

@@ -73,6 +73,7 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
     HideEditor();
     InvalidateSelection();
     const TGridCoord From = d->FCurrent;
+    const TGridRect Before = Selection();
     d->FCurrent = {ACol, ARow};
     if (MoveAnchor || !(d->FOptions & goRangeSelect))
         d->FAnchor = d->FCurrent;
@@ -80,13 +81,16 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
     InvalidateSelection();
     if (d->FOptions & goAlwaysShowEditor)
         ShowEditor();
+    GridAccessibility::SelectionChanged(*this, From, Before);
     CurrentCellMoved(From);
 }
 
 void TCustomGrid::CurrentCellMoved(const TGridCoord& From)
 {
-    if (!(d->FCurrent == From))
-        emit currentCellChanged(d->FCurrent.X, d->FCurrent.Y);
+    if (d->FCurrent == From)
+        return;
+    GridAccessibility::CurrentCellMoved(*this);
+    emit currentCellChanged(d->FCurrent.X, d->FCurrent.Y);
 }
 
 void TCustomGrid::ScrollToCurrent()

@@ -26,6 +26,7 @@ TCustomGrid::TCustomGrid(QWidget* Parent) : QAbstractScrollArea(Parent), d(std::
     verticalScrollBar()->setSingleStep(1);
     horizontalScrollBar()->setSingleStep(1);
     UpdateScrollBars();
+    GridAccessibility::InstallFactory();
 }
 
 TCustomGrid::~TCustomGrid() = default;
@@ -111,6 +112,7 @@ void TCustomGrid::SetColCount(int Value)
     d->FCurrent.X = std::clamp(d->FCurrent.X, d->FFixedCols, d->FColCount - 1);
     d->FAnchor.X = std::clamp(d->FAnchor.X, d->FFixedCols, d->FColCount - 1);
     d->FLeftCol = std::clamp(d->FLeftCol, d->FFixedCols, MaxLeftCol());
+    GridAccessibility::CountsChanged(*this);
     UpdateScrollBars();
     InvalidateGrid();
     CurrentCellMoved(From);
@@ -131,6 +133,7 @@ void TCustomGrid::SetRowCount(qint64 Value)
     d->FAnchor.Y = std::clamp(d->FAnchor.Y, d->FFixedRows, LastRow);
     const int OldTop = d->FTopRow;
     d->FTopRow = std::clamp(d->FTopRow, d->FFixedRows, MaxTopRow());
+    GridAccessibility::CountsChanged(*this);
     UpdateScrollBars();
     CurrentCellMoved(From);
     // Only the rows that appear or disappear need painting, unless the view moved.
@@ -162,6 +165,7 @@ void TCustomGrid::SetFixedCols(int Value)
     d->FCurrent.X = std::max(d->FCurrent.X, d->FFixedCols);
     d->FAnchor.X = std::max(d->FAnchor.X, d->FFixedCols);
     d->FLeftCol = std::clamp(d->FLeftCol, d->FFixedCols, MaxLeftCol());
+    GridAccessibility::CountsChanged(*this);
     UpdateScrollBars();
     InvalidateGrid();
     CurrentCellMoved(From);
@@ -178,6 +182,7 @@ void TCustomGrid::SetFixedRows(int Value)
     d->FCurrent.Y = std::max(d->FCurrent.Y, d->FFixedRows);
     d->FAnchor.Y = std::max(d->FAnchor.Y, d->FFixedRows);
     d->FTopRow = std::clamp(d->FTopRow, d->FFixedRows, MaxTopRow());
+    GridAccessibility::CountsChanged(*this);
     UpdateScrollBars();
     InvalidateGrid();
     CurrentCellMoved(From);

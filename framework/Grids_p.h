@@ -7,6 +7,7 @@
 // code and this project's tests: fields come and go here without changing the installed classes'
 // size.
 
+#include "framework/GridAccessible_p.h"
 #include "framework/Grids.h"
 #include "framework/StringTable.h"
 
@@ -134,6 +135,9 @@ public:
     // Told of every part of the client area the grid asks to paint again: for the tests
     // (framework/GridTestHooks.h).
     std::function<void(const QRect&)> FOnInvalidateRect;
+
+    // The cells screen readers were given (GridAccessible.cpp).
+    GridAccessibility::TCellCache FAccessibleCells;
 };
 
 // Nothing yet: the draw grid's room for fields of later versions.

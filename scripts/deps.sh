@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-tools-dev
           qt6-tools-dev-tools libqt6opengl6-dev libgtest-dev libbenchmark-dev fonts-dejavu-core
           xvfb xauth x11-utils xdotool openbox wmctrl
-          librsvg2-bin dpkg-dev file lintian appstream desktop-file-utils clang doxygen pkgconf abigail-tools "$@")
+          librsvg2-bin dpkg-dev file lintian appstream desktop-file-utils clang doxygen pkgconf abigail-tools
+          qt6-base-private-dev at-spi2-core python3-pyatspi dbus dbus-x11 "$@")
 
 missing=()
 for p in "${packages[@]}"; do
