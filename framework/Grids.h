@@ -319,7 +319,7 @@ public:
     /// fixed cell or one outside the grid.
     void FocusCell(int ACol, int ARow, bool MoveAnchor = true);
     /// The selected cells: from the anchor to the current cell, which is part of them; with
-    /// goRowSelect the whole rows, fixed columns left out.
+    /// goRowSelect the whole rows, fixed columns left out. After SelectAll(), every scrolling cell.
     TGridRect Selection() const;
     /// Selects every scrolling cell, as Ctrl+A does, with goRangeSelect only; the current cell
     /// and the view stay where they are. The selection holds all the cells until the current cell

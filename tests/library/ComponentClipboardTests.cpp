@@ -1,5 +1,6 @@
 // The library's grids as an item view is used: copied, selected whole, columns fitted to their
 // texts, elided texts and the tooltips of cut texts.
+#include "GalleryForm.h"
 #include "TestSupport.h"
 #include "components/ZQBitGrid.h"
 #include "components/ZQDataGrid.h"
@@ -322,6 +323,38 @@ TEST_F(DataGridHabits, WithShowHintACutDatumOrTitleShowsWholeInATooltip)
     EXPECT_EQ(HintAt(Grid, 1, 0), "A title too wide as well");
     EXPECT_EQ(HintAt(Grid, 1, 3), "");
     EXPECT_EQ(HintAt(Grid, 0, 2), "");
+}
+
+// The gallery shows its data grids as a Qt developer expects: a cut datum ends in "…" and shows
+// whole in its tooltip.
+TEST(GalleryDataGrids, ElideTheirTextsAndShowCutTextsInTooltips)
+{
+    TGalleryForm Form;
+    Form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+    const QList<TZQDataGrid*> Grids = Form.findChildren<TZQDataGrid*>();
+    ASSERT_EQ(Grids.size(), 2);
+    for (TZQDataGrid* Grid : Grids) {
+        SCOPED_TRACE(Grid->objectName().toStdString());
+        EXPECT_EQ(Grid->TextElideMode(), Qt::ElideRight);
+        ASSERT_GE(Grid->RowCount(), 2);
+        // The names' column: the fixed one in one grid, a scrolling one in the other.
+        int Col = 0;
+        while (Col < Grid->Columns()->Count() && Grid->Columns()->GetItem(Col)->DataIndex() != 1)
+            ++Col;
+        ASSERT_LT(Col, Grid->Columns()->Count());
+        const QString Whole = Grid->CellDisplayText(Col, 1);
+        ASSERT_GE(Whole.size(), 3);
+        // Half as wide as the datum, and its 2-pixel margins.
+        const QFontMetrics Metrics(Grid->font());
+        const int Room = Metrics.horizontalAdvance(Whole) / 2;
+        Grid->SetColWidths(Col, Room + 4);
+        const QString Elided = Metrics.elidedText(Whole, Qt::ElideRight, Room);
+        ASSERT_NE(Elided, Whole);
+        TWritten Written(*Grid);
+        EXPECT_EQ(Written.At(Col, 1).Text, Elided);
+        EXPECT_EQ(HintAt(*Grid, Col, 1), Whole);
+    }
 }
 
 } // namespace
