@@ -1,9 +1,9 @@
 #include "components/ZQDataGrid.h"
 #include "components/ZQDataGrid_p.h"
 
+#include <QFontMetrics>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QFontMetrics>
 #include <QJsonObject>
 
 #include "framework/Registry.h"

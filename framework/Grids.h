@@ -465,7 +465,8 @@ protected:
     /// Moves the current cell by the arrows, Page Up and Page Down, Home and End (with Ctrl, to
     /// the first or last row) and, with goTabs, Tab; Shift with goRangeSelect stretches the
     /// selection. F2 shows the editor and Escape hides it; a printable character or Enter goes to
-    /// KeyPress().
+    /// KeyPress(). Ctrl+C (QKeySequence::Copy) calls CopyToClipboard(), and with goRangeSelect
+    /// Ctrl+A (QKeySequence::SelectAll) calls SelectAll().
     void keyPressEvent(QKeyEvent* Event) override;
     /// Takes the focus; the left button starts sizing a column at its border (goColSizing) or
     /// makes the cell under the pointer current, Shift stretching the selection.
