@@ -68,6 +68,12 @@ void TZQBitGrid::virtual_hook(int Id, void* Data)
         Query.Text = CellText(Query.ACol, Query.ARow);
         return;
     }
+    if (Id == TextMarginsHook) {
+        auto& Query = *static_cast<TTextMarginsQuery*>(Data);
+        Query.Left = TextLeftMargin;
+        Query.Right = TextRightMargin;
+        return;
+    }
     TCustomGrid::virtual_hook(Id, Data);
 }
 
@@ -337,10 +343,17 @@ void TZQBitGrid::DrawCell(int ACol, int ARow, const QRect& Rect, TGridDrawState 
 {
     if (DefaultDrawing()) {
         TGridCanvas& Cells = Canvas();
-        const QString Text = CellText(ACol, ARow);
+        QString Text = CellText(ACol, ARow);
+        int Width = Cells.TextWidth(Text);
+        // Only a text wider than its room pays for eliding.
+        if (const int Room = Rect.width() - TextLeftMargin - TextRightMargin;
+            Width > Room && TextElideMode() != Qt::ElideNone) {
+            Text = QFontMetrics(Cells.Font()).elidedText(Text, TextElideMode(), std::max(Room, 0));
+            Width = Cells.TextWidth(Text);
+        }
         const int Bottom = Rect.y() + Rect.height();
         // Right-aligned, so right to left at the left.
-        const int X = AlignedTextX(Rect, Cells.TextWidth(Text), Qt::AlignRight, TextRightMargin);
+        const int X = AlignedTextX(Rect, Width, Qt::AlignRight, TextRightMargin);
         const int Y = (Rect.y() + Bottom - Cells.TextHeight(Text)) / 2;
         // Writing also fills the cell, so an empty text still gets its background.
         Cells.TextRect(Rect, X, Y, Text);

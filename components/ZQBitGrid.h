@@ -188,7 +188,8 @@ protected:
     /// to hold the address, unless the program has given it another width.
     void changeEvent(QEvent* Event) override;
     /// Reserved: lets a later version add a virtual function without changing the virtual
-    /// table. Passes every id on to the grid base for now.
+    /// table. Answers CellTextHook with the cell's text and TextMarginsHook with the 4 pixels
+    /// left either side of a text; passes every other id on to the grid base.
     void virtual_hook(int Id, void* Data) override;
 
 private:

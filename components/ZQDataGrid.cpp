@@ -1,6 +1,7 @@
 #include "components/ZQDataGrid.h"
 #include "components/ZQDataGrid_p.h"
 
+#include <QFontMetrics>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -194,6 +195,12 @@ void TZQDataGrid::virtual_hook(int Id, void* Data)
         auto& Query = *static_cast<TCellTextQuery*>(Data);
         if (Query.ACol < d->FColumns->Count())
             Query.Text = CellTextOf(*this, d->FData, *d->FColumns->GetItem(Query.ACol), Query.ARow).Text;
+        return;
+    }
+    if (Id == TextMarginsHook) {
+        auto& Query = *static_cast<TTextMarginsQuery*>(Data);
+        Query.Left = TextMargin;
+        Query.Right = TextMargin;
         return;
     }
     TCustomGrid::virtual_hook(Id, Data);
@@ -399,12 +406,17 @@ void TZQDataGrid::SetOnDrawCell(const TDrawCellEvent& Value)
 
 void TZQDataGrid::DrawCellText(const TZQDataGridColumn& Column, int ARow, const QRect& Rect)
 {
-    const auto [Text, Alignment] = CellTextOf(*this, d->FData, Column, ARow);
+    auto [Text, Alignment] = CellTextOf(*this, d->FData, Column, ARow);
     if (Text.isEmpty())
         return;
     TGridCanvas& Canvas = this->Canvas();
-    const int TextWidth = Canvas.TextWidth(Text);
+    int TextWidth = Canvas.TextWidth(Text);
     const int TextHeight = Canvas.TextHeight(Text);
+    // Only a text wider than its room pays for eliding.
+    if (const int Room = Rect.width() - 2 * TextMargin; TextWidth > Room && TextElideMode() != Qt::ElideNone) {
+        Text = QFontMetrics(Canvas.Font()).elidedText(Text, TextElideMode(), std::max(Room, 0));
+        TextWidth = Canvas.TextWidth(Text);
+    }
     // Right to left the base mirrors the alignment.
     const Qt::Alignment Along = Alignment == taRightJustify ? Qt::AlignRight
                                 : Alignment == taCenter     ? Qt::AlignHCenter

@@ -213,7 +213,8 @@ public:
 
 protected:
     /// Reserved: lets a later version add a virtual function without changing the virtual
-    /// table. Passes every id on to the grid base for now.
+    /// table. Answers CellTextHook with the cell's title or datum and TextMarginsHook with the
+    /// 2 pixels left either side of a text; passes every other id on to the grid base.
     void virtual_hook(int Id, void* Data) override;
 
 private:

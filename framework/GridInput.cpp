@@ -153,6 +153,14 @@ void TCustomGrid::keyPressEvent(QKeyEvent* Event)
         return;
     }
     Guarded([&] {
+        if (Event->matches(QKeySequence::Copy)) {
+            CopyToClipboard();
+            return;
+        }
+        if (Event->matches(QKeySequence::SelectAll) && (d->FOptions & goRangeSelect)) {
+            SelectAll();
+            return;
+        }
         switch (Event->key()) {
         case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right:
         case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End:
@@ -244,9 +252,18 @@ void TCustomGrid::mouseReleaseEvent(QMouseEvent*)
     d->FSizingCol = -1;
 }
 
-void TCustomGrid::mouseDoubleClickEvent(QMouseEvent*)
+void TCustomGrid::mouseDoubleClickEvent(QMouseEvent* Event)
 {
-    Guarded([&] { DblClick(); });
+    Guarded([&] {
+        // A double-click on a border sizes its column: it is not a double-click on a cell.
+        const QPoint At = Event->position().toPoint();
+        if (const int Col = SizingBorder(At.x(), At.y()); Col >= 0 && Event->button() == Qt::LeftButton) {
+            d->FSizingCol = -1;
+            TCustomGridPrivate::FitColToTexts(*this, Col);
+            return;
+        }
+        DblClick();
+    });
 }
 
 // The focus changes how the current cell is drawn, and with goRowSelect the frame of its row.

@@ -25,6 +25,8 @@ void TCustomGrid::SetOnSelectCell(const TSelectCellEvent& Value)
 
 TGridRect TCustomGrid::Selection() const
 {
+    if (d->FAllSelected && (d->FOptions & goRangeSelect))
+        return {d->FFixedCols, d->FFixedRows, d->FColCount - 1, int(d->FRowCount - 1)};
     const TGridCoord& Current = d->FCurrent;
     const TGridCoord& Anchor = d->FAnchor;
     TGridRect Sel{std::min(Current.X, Anchor.X), std::min(Current.Y, Anchor.Y), std::max(Current.X, Anchor.X),
@@ -63,7 +65,9 @@ void TCustomGrid::FocusCell(int ACol, int ARow, bool MoveAnchor)
 
 void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
 {
-    if (ACol == d->FCurrent.X && ARow == d->FCurrent.Y && (!MoveAnchor || d->FAnchor == d->FCurrent))
+    // After SelectAll() even a click on the current cell ends the selection of all the cells.
+    if (ACol == d->FCurrent.X && ARow == d->FCurrent.Y && (!MoveAnchor || d->FAnchor == d->FCurrent) &&
+        !d->FAllSelected)
         return;
     if (!SelectCell(ACol, ARow))
         return;
@@ -72,6 +76,7 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
         return;
     HideEditor();
     InvalidateSelection();
+    d->FAllSelected = false;
     const TGridCoord From = d->FCurrent;
     const TGridRect Before = Selection();
     d->FCurrent = {ACol, ARow};

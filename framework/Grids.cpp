@@ -100,6 +100,7 @@ void TCustomGrid::SetColCount(int Value)
     Value = std::max(Value, 1);
     if (Value == d->FColCount)
         return;
+    TCustomGridPrivate::EndSelectAll(*this);
     const TGridCoord From = d->FCurrent;
     if (Value <= d->FFixedCols)
         d->FFixedCols = Value - 1;
@@ -125,6 +126,7 @@ void TCustomGrid::SetRowCount(qint64 Value)
         return;
     if (Value <= d->FFixedRows)
         d->FFixedRows = int(Value - 1);
+    TCustomGridPrivate::EndSelectAll(*this);
     const TGridCoord From = d->FCurrent;
     const qint64 OldCount = d->FRowCount;
     d->FRowCount = Value;
@@ -160,6 +162,7 @@ void TCustomGrid::SetFixedCols(int Value)
         return;
     if (Value < 0 || Value >= d->FColCount)
         InvalidOperation(SFixedColTooBig);
+    TCustomGridPrivate::EndSelectAll(*this);
     const TGridCoord From = d->FCurrent;
     d->FFixedCols = Value;
     d->FCurrent.X = std::max(d->FCurrent.X, d->FFixedCols);
@@ -177,6 +180,7 @@ void TCustomGrid::SetFixedRows(int Value)
         return;
     if (Value < 0 || Value >= d->FRowCount)
         InvalidOperation(SFixedRowTooBig);
+    TCustomGridPrivate::EndSelectAll(*this);
     const TGridCoord From = d->FCurrent;
     d->FFixedRows = Value;
     d->FCurrent.Y = std::max(d->FCurrent.Y, d->FFixedRows);
@@ -221,8 +225,10 @@ void TCustomGrid::SetOptions(TGridOptions Value)
     if (Value == d->FOptions)
         return;
     d->FOptions = Value;
-    if (!(d->FOptions & goRangeSelect))
+    if (!(d->FOptions & goRangeSelect)) {
         d->FAnchor = d->FCurrent;
+        d->FAllSelected = false;
+    }
     if ((d->FOptions & goAlwaysShowEditor) && (d->FOptions & goEditing))
         ShowEditor();
     else if (!(d->FOptions & goEditing))

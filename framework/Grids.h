@@ -216,6 +216,9 @@ private:
     Q_PROPERTY(bool ParentBiDiMode READ ParentBiDiMode WRITE SetParentBiDiMode STORED false)
     Q_PROPERTY(int VisibleColCount READ VisibleColCount STORED false) ///< Read-only, not stored.
     Q_PROPERTY(int VisibleRowCount READ VisibleRowCount STORED false) ///< Read-only, not stored.
+    /// Default Qt::ElideNone: a text wider than its cell is clipped.
+    Q_PROPERTY(Qt::TextElideMode textElideMode READ TextElideMode WRITE SetTextElideMode)
+    Q_PROPERTY(bool ShowHint READ ShowHint WRITE SetShowHint) ///< Default false.
 
 public:
     /// A grid of 5 columns and 5 rows, one of each fixed, with the current cell at (1, 1).
@@ -364,8 +367,21 @@ public:
     /// fixed cell or one outside the grid.
     void FocusCell(int ACol, int ARow, bool MoveAnchor = true);
     /// The selected cells: from the anchor to the current cell, which is part of them; with
-    /// goRowSelect the whole rows, fixed columns left out.
+    /// goRowSelect the whole rows, fixed columns left out. After SelectAll(), every scrolling cell.
     TGridRect Selection() const;
+    /// Selects every scrolling cell, as Ctrl+A does, with goRangeSelect only; the current cell
+    /// and the view stay where they are. The selection holds all the cells until the current cell
+    /// next moves, the user clicks a cell, or a count or goRangeSelect changes; then it is again
+    /// the rectangle from the anchor to the current cell.
+    void SelectAll();
+    /// The largest number of cells CopyToClipboard() copies: a selection of all the rows of a large
+    /// grid would otherwise take the program's time and memory for one key.
+    static constexpr qint64 MaxCopiedCells = 1000000;
+    /// Puts the selected scrolling cells (fixed cells left out) on the clipboard, as Ctrl+C does:
+    /// as text/plain, CellDisplayText() of each cell, tab-separated, one line per row; and as
+    /// text/html, a table of the same texts. A selection of more than MaxCopiedCells cells is
+    /// refused with a beep, the clipboard left as it was. Returns whether it copied.
+    bool CopyToClipboard();
 
     /// The first scrollable row shown below the fixed rows, held between FixedRows() and the
     /// last row from which the view is still full.
@@ -410,6 +426,21 @@ public:
     /// outside the grid or one that shows no text. A grid gives its texts by answering
     /// CellTextHook in virtual_hook(); this class and TDrawGrid give none.
     QString CellDisplayText(int ACol, int ARow) const;
+
+    /// How a text wider than the room of its cell (its width less the grid's margins) is drawn:
+    /// with Qt::ElideNone placed by its full width and clipped to the cell; otherwise shortened to
+    /// the room with "…" at the end (Qt::ElideRight), the start (Qt::ElideLeft) or the middle
+    /// (Qt::ElideMiddle), as QFontMetrics::elidedText() does.
+    ///@{
+    Qt::TextElideMode TextElideMode() const;
+    void SetTextElideMode(Qt::TextElideMode Value);
+    ///@}
+    /// Whether the pointer resting on a cell whose text does not fit the cell's room shows the
+    /// whole text in a tooltip. Cells whose texts fit show none.
+    ///@{
+    bool ShowHint() const;
+    void SetShowHint(bool Value);
+    ///@}
 
     /// Whether the in-place editor is shown.
     bool EditorMode() const;
@@ -484,7 +515,8 @@ protected:
     /// Moves the current cell by the arrows, Page Up and Page Down, Home and End (with Ctrl, to
     /// the first or last row) and, with goTabs, Tab; Shift with goRangeSelect stretches the
     /// selection. F2 shows the editor and Escape hides it; a printable character or Enter goes to
-    /// KeyPress().
+    /// KeyPress(). Ctrl+C (QKeySequence::Copy) calls CopyToClipboard(), and with goRangeSelect
+    /// Ctrl+A (QKeySequence::SelectAll) calls SelectAll().
     void keyPressEvent(QKeyEvent* Event) override;
     /// Takes the focus; the left button starts sizing a column at its border (goColSizing) or
     /// makes the cell under the pointer current, Shift stretching the selection.
@@ -494,7 +526,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* Event) override;
     /// Ends the sizing of a column.
     void mouseReleaseEvent(QMouseEvent* Event) override;
-    /// Calls DblClick().
+    /// Calls DblClick(); on a column border that goColSizing lets the user drag, fits the column
+    /// to the widest text of the visible rows instead (see CellDisplayText() and TextMarginsHook).
     void mouseDoubleClickEvent(QMouseEvent* Event) override;
     /// Follows the scroll bars, which count rows and columns, not pixels.
     void scrollContentsBy(int DX, int DY) override;
@@ -517,12 +550,22 @@ protected:
     enum THookId {
         /// Data is a TCellTextQuery: fill in its Text (CellDisplayText()).
         CellTextHook = 1,
+        /// Data is a TTextMarginsQuery: fill in the pixels the grid leaves beside a cell's text.
+        /// The fitting of a column and the tooltips take the room of a text from it.
+        TextMarginsHook = 2,
     };
     /// What CellTextHook asks.
     struct TCellTextQuery {
         int ACol;     ///< The cell's column, within the grid.
         int ARow;     ///< The cell's row, within the grid.
         QString Text; ///< Arrives empty; the answer.
+    };
+    /// What TextMarginsHook asks.
+    struct TTextMarginsQuery {
+        int ACol;      ///< The cell's column, within the grid.
+        int ARow;      ///< The cell's row, within the grid.
+        int Left = 0;  ///< Arrives 0; the pixels left of the text.
+        int Right = 0; ///< Arrives 0; the pixels right of the text.
     };
 
 private:

@@ -109,6 +109,8 @@ public:
     // The current cell and the selection (GridSelection.cpp).
     TGridCoord FCurrent{1, 1};
     TGridCoord FAnchor{1, 1};
+    // After SelectAll(), until the next move: every scrolling cell is selected (GridClipboard.cpp).
+    bool FAllSelected = false;
     TSelectCellEvent FOnSelectCell;
 
     // Keys, mouse and the in-place editor (GridInput.cpp).
@@ -129,6 +131,21 @@ public:
         return FBiDiMode == TCustomGrid::bdRightToLeftReadingOnly ? FBiDiMode : TCustomGrid::bdLeftToRight;
     }
     void FollowDirection(TCustomGrid& Grid);
+
+    // Elided texts and tooltips (GridClipboard.cpp).
+    Qt::TextElideMode FTextElideMode = Qt::ElideNone;
+    bool FShowHint = false;
+    // Watches the viewport for tooltip events while ShowHint is on; a child of the grid.
+    QObject* FHintFilter = nullptr;
+
+    // Ends a selection of all the cells, repainting what it highlighted: the counts changed.
+    static void EndSelectAll(TCustomGrid& Grid);
+    // The margins the grid leaves beside the text of a cell (TextMarginsHook).
+    static TCustomGrid::TTextMarginsQuery TextMargins(TCustomGrid& Grid, int ACol, int ARow);
+    // Fits column ACol to the widest text of the visible rows; false when none of them has a text.
+    static bool FitColToTexts(TCustomGrid& Grid, int ACol);
+    // Shows the whole text of the cell at Pos in a tooltip if it does not fit; whether it did.
+    static bool ShowCellHint(TCustomGrid& Grid, const QPoint& Pos, const QPoint& GlobalPos);
 
     // Painting (GridPainting.cpp).
     TGridCanvas FCanvas;
