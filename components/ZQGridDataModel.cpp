@@ -23,8 +23,11 @@ void TZQGridDataModelPrivate::RecordInserted(TZQGridData*, int Index)
         UpdateEnded(FData);
         return;
     }
+    FShift = TShift::Inserted;
+    FShiftIndex = Index;
     FModel->beginInsertRows(QModelIndex(), Index, Index);
     ++FRowCount;
+    FShift = TShift::None;
     FModel->endInsertRows();
 }
 
@@ -34,9 +37,25 @@ void TZQGridDataModelPrivate::RecordRemoved(TZQGridData*, int Index)
         UpdateEnded(FData);
         return;
     }
+    FShift = TShift::Removed;
+    FShiftIndex = Index;
     FModel->beginRemoveRows(QModelIndex(), Index, Index);
     --FRowCount;
+    FShift = TShift::None;
     FModel->endRemoveRows();
+}
+
+int TZQGridDataModelPrivate::SourceRow(int Row) const
+{
+    switch (FShift) {
+    case TShift::Inserted:
+        return Row < FShiftIndex ? Row : Row + 1;
+    case TShift::Removed:
+        return Row < FShiftIndex ? Row : Row == FShiftIndex ? -1 : Row - 1;
+    case TShift::None:
+        break;
+    }
+    return Row;
 }
 
 void TZQGridDataModelPrivate::RecordChanged(TZQGridData*, int Index)
@@ -104,11 +123,11 @@ QVariant TZQGridDataModel::data(const QModelIndex& Index, int Role) const
 {
     if (Role != Qt::DisplayRole || !checkIndex(Index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    // Between a change of the source and the model's signal of it, the source may hold fewer
-    // records than the model has told.
-    if (!d->FData || Index.row() >= d->FData->GetRecordCount())
+    // Inside a bracket the source may hold fewer records than the model has told.
+    const int Row = d->SourceRow(Index.row());
+    if (!d->FData || Row < 0 || Row >= d->FData->GetRecordCount())
         return {};
-    return d->FData->GetDataText(Index.row(), Index.column());
+    return d->FData->GetDataText(Row, Index.column());
 }
 
 QVariant TZQGridDataModel::headerData(int Section, Qt::Orientation Orientation, int Role) const

@@ -36,5 +36,12 @@ public:
     int FRowCount = 0;
     // Between the begin and the end of a reset that a bracket of the source opened.
     bool FResetting = false;
+    // While the views are told of a record that the source inserted or removed already, the
+    // model's rows still have their old numbers: the source's record for model row Row, or -1
+    // for the removed one.
+    enum class TShift { None, Inserted, Removed };
+    TShift FShift = TShift::None;
+    int FShiftIndex = 0;
+    int SourceRow(int Row) const;
     QHash<int, QString> FTitles;
 };
