@@ -73,12 +73,16 @@ QList<TZQDataGrid*> TZQGridData::Grids() const
 
 void TZQGridData::AddObserver(TZQGridDataObserver* Observer)
 {
+    if (!Observer)
+        return;
     d->FObservers.push_back(Observer);
     Observer->d->FSources.push_back(this);
 }
 
 void TZQGridData::RemoveObserver(TZQGridDataObserver* Observer)
 {
+    if (!Observer)
+        return;
     EraseSource(Observer->d->FSources, this);
     if (d->FWalkDepth == 0) {
         d->FObservers.remove(Observer);

@@ -70,7 +70,7 @@ public:
     /// Add an observer other than a grid (a model over the source, a log), or take every entry of
     /// it out. Observers are told after the grids, in each walk, and only of what the grids are
     /// told; see TZQGridDataObserver. The source does not own them; an observer that is destroyed
-    /// takes itself out of every source it observes.
+    /// takes itself out of every source it observes. A null Observer does nothing.
     ///@{
     void AddObserver(TZQGridDataObserver* Observer);
     void RemoveObserver(TZQGridDataObserver* Observer);
