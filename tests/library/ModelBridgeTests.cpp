@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
+#include <QStringListModel>
 #include <QTableView>
 #include <QTest>
 
@@ -501,6 +502,27 @@ TEST(ItemModelData, ASortKeepsEachGridsCurrentRecordInTheModelAndThroughAProxy)
     // A change of the model below shows through the proxy.
     Bridge.Model->item(0, 0)->setText(QStringLiteral("m0.0"));
     EXPECT_EQ(CurrentOf(*OverProxy), Current);
+}
+
+TEST(ItemModelData, RowsMovedInTheModelAreOneRefreshThatKeepsTheCurrentRecord)
+{
+    QStringList Texts;
+    for (int I = 0; I < 10; ++I)
+        Texts << QStringLiteral("s%1").arg(I);
+    QStringListModel Model(Texts);
+    TZQItemModelData Data(&Model);
+    TCountingObserver Told;
+    Data.AddObserver(&Told);
+    auto Grid = ShownGrid(1);
+    Grid->SetData(&Data);
+    Grid->SetDataRow(1);
+    // Rows 0 to 2 to the end: s1 goes from row 1 to row 8.
+    ASSERT_TRUE(Model.moveRows(QModelIndex(), 0, 3, QModelIndex(), 10));
+    EXPECT_EQ(Told.Ended, 1);
+    EXPECT_EQ(Told.Inserted + Told.Removed, 0);
+    EXPECT_EQ(Data.GetDataText(0, 0), QStringLiteral("s3"));
+    EXPECT_EQ(CurrentOf(*Grid), QStringLiteral("s1"));
+    EXPECT_EQ(Grid->DataRow(), 8);
 }
 
 TEST(ItemModelData, AResetChangedDataAndColumnsRefreshTheGridsAsLittleAsTheyNeed)
