@@ -1,5 +1,6 @@
 #include "components/ZQDataGrid.h"
 #include "components/ZQDataGrid_p.h"
+#include "components/ZQGridDataObserver_p.h"
 
 #include <QFontMetrics>
 #include <QJsonArray>
@@ -24,6 +25,11 @@ Q_LOGGING_CATEGORY(DataGridLog, "zq.grids")
 constexpr int TextMargin = 2; // pixels between a left- or right-aligned text and its cell's edge
 constexpr int DataGridRowHeight = 16;
 
+void EraseSource(std::vector<TZQGridData*>& Sources, TZQGridData* Data)
+{
+    Sources.erase(std::remove(Sources.begin(), Sources.end(), Data), Sources.end());
+}
+
 } // namespace
 
 // The data source ---------------------------------------------------------------------------------
@@ -33,6 +39,11 @@ TZQGridData::TZQGridData() : d(std::make_unique<TZQGridDataPrivate>()) {}
 TZQGridData::~TZQGridData()
 {
     ForEachGrid(&TZQGridData::NullDataHelper);
+    // Observers added during the walk were not told; they must not take themselves out of a
+    // source that is gone.
+    for (TZQGridDataObserver* Observer : d->FObservers)
+        if (Observer)
+            EraseSource(Observer->d->FSources, this);
 }
 
 void TZQGridData::AddGrid(TZQDataGrid* Grid)
@@ -48,6 +59,39 @@ void TZQGridData::RemoveGrid(TZQDataGrid* Grid)
     }
     for (TZQDataGrid*& Entry : d->FGrids)
         if (Entry == Grid) {
+            Entry = nullptr;
+            d->FHasBlanks = true;
+        }
+}
+
+QList<TZQDataGrid*> TZQGridData::Grids() const
+{
+    QList<TZQDataGrid*> Result;
+    for (TZQDataGrid* Grid : d->FGrids)
+        if (Grid)
+            Result.append(Grid);
+    return Result;
+}
+
+void TZQGridData::AddObserver(TZQGridDataObserver* Observer)
+{
+    if (!Observer)
+        return;
+    d->FObservers.push_back(Observer);
+    Observer->d->FSources.push_back(this);
+}
+
+void TZQGridData::RemoveObserver(TZQGridDataObserver* Observer)
+{
+    if (!Observer)
+        return;
+    EraseSource(Observer->d->FSources, this);
+    if (d->FWalkDepth == 0) {
+        d->FObservers.remove(Observer);
+        return;
+    }
+    for (TZQGridDataObserver*& Entry : d->FObservers)
+        if (Entry == Observer) {
             Entry = nullptr;
             d->FHasBlanks = true;
         }
@@ -71,6 +115,16 @@ void TZQGridData::RecordChanged(int Index)
 void TZQGridData::BeginUpdate()
 {
     ++d->FUpdateCount;
+    // Grids are told nothing until the bracket closes; an observer such as a model must know
+    // before the records change.
+    if (d->FUpdateCount == 1 && !d->FObservers.empty()) {
+        ++d->FWalkDepth;
+        struct TWalk {
+            TZQGridData* Data;
+            ~TWalk() { Data->EndWalk(); }
+        } Walk{this};
+        d->WalkObservers(this, TZQGridDataPrivate::TObserverEvent::UpdateBegun, d->FPendingRecord);
+    }
 }
 
 void TZQGridData::EndUpdate()
@@ -117,33 +171,91 @@ void TZQGridData::Notify(int Index, TStep Step)
 
 void TZQGridData::ForEachGrid(TStep Step)
 {
-    if (d->FGrids.empty())
+    using TEvent = TZQGridDataPrivate::TObserverEvent;
+    if (d->FGrids.empty() && d->FObservers.empty())
         return;
-    // Grids attached during the walk were refreshed fully when they came, so they are not told.
-    const auto Last = std::prev(d->FGrids.end());
-    // A grid's handler may notify again from inside its step; the grids after it still get this
-    // walk's record index.
+    // A grid's handler may notify again from inside its step; the grids after it, and the
+    // observers, still get this walk's record index.
     const int Pending = d->FPendingRecord;
     ++d->FWalkDepth;
     struct TWalk {
         TZQGridData* Data;
         ~TWalk() { Data->EndWalk(); }
     } Walk{this};
-    for (auto Entry = d->FGrids.begin();; ++Entry) {
-        if (*Entry) {
-            d->FPendingRecord = Pending;
-            (this->*Step)(*Entry);
+    if (!d->FGrids.empty()) {
+        // Grids attached during the walk were refreshed fully when they came, so they are not told.
+        const auto Last = std::prev(d->FGrids.end());
+        for (auto Entry = d->FGrids.begin();; ++Entry) {
+            if (*Entry) {
+                d->FPendingRecord = Pending;
+                (this->*Step)(*Entry);
+            }
+            if (Entry == Last)
+                break;
+        }
+    }
+    d->FPendingRecord = Pending;
+    TEvent Event = TEvent::UpdateEnded;
+    if (Step == &TZQGridData::InsertedHelper)
+        Event = TEvent::Inserted;
+    else if (Step == &TZQGridData::RemovedHelper)
+        Event = TEvent::Removed;
+    else if (Step == &TZQGridData::ChangedHelper)
+        Event = TEvent::Changed;
+    else if (Step == &TZQGridData::NullDataHelper)
+        Event = TEvent::Destroyed;
+    d->WalkObservers(this, Event, Pending);
+}
+
+void TZQGridData::EndWalk()
+{
+    d->EndWalk();
+}
+
+void TZQGridDataPrivate::WalkObservers(TZQGridData* Data, TObserverEvent Event, int Index)
+{
+    if (FObservers.empty())
+        return;
+    // Observers added during the walk are told from the next walk on.
+    const auto Last = std::prev(FObservers.end());
+    for (auto Entry = FObservers.begin();; ++Entry) {
+        if (TZQGridDataObserver* Observer = *Entry) {
+            switch (Event) {
+            case TObserverEvent::Inserted:
+                Observer->RecordInserted(Data, Index);
+                break;
+            case TObserverEvent::Removed:
+                Observer->RecordRemoved(Data, Index);
+                break;
+            case TObserverEvent::Changed:
+                Observer->RecordChanged(Data, Index);
+                break;
+            case TObserverEvent::UpdateBegun:
+                Observer->UpdateBegun(Data);
+                break;
+            case TObserverEvent::UpdateEnded:
+                Observer->UpdateEnded(Data);
+                break;
+            case TObserverEvent::Destroyed:
+                // Out of the list first: the dying source is no longer the observer's to leave.
+                *Entry = nullptr;
+                FHasBlanks = true;
+                EraseSource(Observer->d->FSources, Data);
+                Observer->SourceDestroyed(Data);
+                break;
+            }
         }
         if (Entry == Last)
             break;
     }
 }
 
-void TZQGridData::EndWalk()
+void TZQGridDataPrivate::EndWalk()
 {
-    if (--d->FWalkDepth == 0 && d->FHasBlanks) {
-        d->FGrids.remove(nullptr);
-        d->FHasBlanks = false;
+    if (--FWalkDepth == 0 && FHasBlanks) {
+        FGrids.remove(nullptr);
+        FObservers.remove(nullptr);
+        FHasBlanks = false;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <zq/framework/Export.h>
 #include <zq/framework/Grids.h>
 
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -24,6 +25,7 @@ enum TAlignment : std::uint8_t {
 class TZQDataGrid;
 class TZQDataGridColumn;
 class TZQDataGridColumns;
+class TZQGridDataObserver;
 class TZQGridDataPrivate;
 class TZQDataGridPrivate;
 class TZQDataGridColumnPrivate;
@@ -61,6 +63,18 @@ public:
     ///@{
     void AddGrid(TZQDataGrid* Grid);
     void RemoveGrid(TZQDataGrid* Grid);
+    ///@}
+    /// The grids attached now, in the order they were attached. A source that changes many records
+    /// at once reads it to keep each grid's current record across the refresh.
+    QList<TZQDataGrid*> Grids() const;
+
+    /// Add an observer other than a grid (a model over the source, a log), or take every entry of
+    /// it out. Observers are told after the grids, in each walk, and only of what the grids are
+    /// told; see TZQGridDataObserver. The source does not own them; an observer that is destroyed
+    /// takes itself out of every source it observes. A null Observer does nothing.
+    ///@{
+    void AddObserver(TZQGridDataObserver* Observer);
+    void RemoveObserver(TZQGridDataObserver* Observer);
     ///@}
 
     /// To be called after a record was inserted at Index, which GetRecordCount() already counts:

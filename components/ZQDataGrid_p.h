@@ -8,19 +8,28 @@
 #endif
 
 #include "components/ZQDataGrid.h"
+#include "components/ZQGridDataObserver.h"
 
 #include <list>
 
 // What a data source holds.
 class TZQGridDataPrivate {
 public:
+    // What the observers are told in a walk, after the grids.
+    enum class TObserverEvent { Inserted, Removed, Changed, UpdateBegun, UpdateEnded, Destroyed };
+
     std::list<TZQDataGrid*> FGrids;
+    std::list<TZQGridDataObserver*> FObservers;
     int FUpdateCount = 0;
     int FPendingRecord = 0;
-    // While a walk is going on, removed grids are blanked rather than unlinked, so that no walk
-    // loses its place; the outermost walk drops the blanks when it ends.
+    // While a walk is going on, removed grids and observers are blanked rather than unlinked, so
+    // that no walk loses its place; the outermost walk drops the blanks when it ends.
     int FWalkDepth = 0;
     bool FHasBlanks = false;
+
+    // Tells the observers there now, in order; the caller holds a walk open.
+    void WalkObservers(TZQGridData* Data, TObserverEvent Event, int Index);
+    void EndWalk();
 };
 
 // What a data grid holds.

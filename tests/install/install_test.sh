@@ -55,6 +55,7 @@ for file in games/Zorvik share/zorvik/readme_en.htm share/metainfo/org.zorvik.Zo
             share/man/man6/Zorvik.6.gz share/icons/hicolor/scalable/apps/org.zorvik.Zorvik.svg \
             lib/x86_64-linux-gnu/libzq.so.2 lib/x86_64-linux-gnu/cmake/ZQ/ZQConfig.cmake \
             include/zq/ZQDataGrid.h include/zq/framework/Grids.h lib/x86_64-linux-gnu/pkgconfig/zq.pc \
+            include/zq/ZQGridDataObserver.h include/zq/ZQGridDataModel.h include/zq/ZQItemModelData.h \
             share/doc/libzq-dev/html/index.html share/qt6/doc/zq.qch \
             lib/x86_64-linux-gnu/qt6/plugins/designer/libzqdesigner.so; do
   [ -e "$prefix/$file" ] || fail "$file was not installed"

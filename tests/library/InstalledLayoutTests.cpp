@@ -2,6 +2,9 @@
 // to its base nothing but the pointer to its private data, where anything new goes.
 #include <zq/ZQBitGrid.h>
 #include <zq/ZQDataGrid.h>
+#include <zq/ZQGridDataModel.h>
+#include <zq/ZQGridDataObserver.h>
+#include <zq/ZQItemModelData.h>
 #include <zq/framework/Collections.h>
 #include <zq/framework/Registry.h>
 
@@ -39,6 +42,9 @@ TEST(InstalledLayout, EachClassAddsOnlyItsPrivatePointerToItsBase)
         {"ZQ::TZQBitGrid", sizeof(ZQ::TZQBitGrid) - OwnSelectHandler<ZQ::TZQBitGrid>, sizeof(TCustomGrid)},
         {"TZQDataGrid", sizeof(TZQDataGrid) - OwnSelectHandler<TZQDataGrid>, sizeof(TCustomGrid)},
         {"TZQGridData", sizeof(TZQGridData), sizeof(TPolymorphic)},
+        {"TZQGridDataObserver", sizeof(TZQGridDataObserver), sizeof(TPolymorphic)},
+        {"TZQGridDataModel", sizeof(TZQGridDataModel), sizeof(QAbstractTableModel)},
+        {"TZQItemModelData", sizeof(TZQItemModelData), sizeof(TZQGridData)},
         {"TZQDataGridColumn", sizeof(TZQDataGridColumn), sizeof(TCollectionItem)},
         {"TZQDataGridColumns", sizeof(TZQDataGridColumns), sizeof(TCollection)},
         {"TCollectionItem", sizeof(TCollectionItem), sizeof(QObject)},

@@ -40,6 +40,7 @@ holds zorvik /usr/games/Zorvik /usr/games/zorvik /usr/share/zorvik/readme_en.htm
 holds "$runtime" "$lib/$soname" /usr/share/doc/$runtime/copyright
 holds libzq-dev "$lib/libzq.so" $lib/cmake/ZQ/ZQConfig.cmake $lib/cmake/ZQ/ZQTargets.cmake $lib/pkgconfig/zq.pc \
   /usr/include/zq/ZQDataGrid.h /usr/include/zq/ZQBitGrid.h /usr/include/zq/Checksumfile.h /usr/include/zq/framework/Grids.h \
+  /usr/include/zq/ZQGridDataObserver.h /usr/include/zq/ZQGridDataModel.h /usr/include/zq/ZQItemModelData.h \
   /usr/share/doc/libzq-dev/html/index.html /usr/share/qt6/doc/zq.qch /usr/share/doc-base/libzq-dev
 holds zq-designer-plugin $lib/qt6/plugins/designer/libzqdesigner.so
 for package in zorvik "$runtime" libzq-dev zq-designer-plugin; do

@@ -4,6 +4,8 @@
 #include <zq/Checksumfile.h>
 #include <zq/ZQBitGrid.h>
 #include <zq/ZQDataGrid.h>
+#include <zq/ZQGridDataModel.h>
+#include <zq/ZQItemModelData.h>
 #include <zq/framework/ExceptionDisplay.h>
 #include <zq/framework/Registry.h>
 
@@ -12,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QStandardItemModel>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -62,6 +65,17 @@ int main(int Argc, char** Argv)
     TZQDataGrid Data;
     Check(Bits.GetDataBit(0, 2) && !Bits.GetDataBit(0, 1), "bits of a data word");
     Check(Data.ColCount() == 2, "a new data grid's columns");
+    {
+        // Both bridges to Qt's model/view, one over the other.
+        QStandardItemModel Items(3, 2);
+        Items.setItem(1, 1, new QStandardItem(QStringLiteral("b")));
+        TZQItemModelData Source(&Items);
+        TZQGridDataModel Model(&Source, 2);
+        Items.insertRows(0, 4);
+        Check(Source.GetRecordCount() == 7 && Model.rowCount() == 7 &&
+                  Model.index(5, 1).data().toString() == QStringLiteral("b"),
+              "a model over a source over a model");
+    }
     TProgramEvent OwnEvent;
     Check(OwnEvent.Code == 0, "the program's own framework/Events.h");
 
