@@ -480,6 +480,14 @@ void GridAccessibility::SelectionChanged(TCustomGrid& Grid, const TGridCoord& Fr
     }
 }
 
+void GridAccessibility::SelectionReplaced(TCustomGrid& Grid)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent Event(&Grid, QAccessible::SelectionWithin);
+    QAccessible::updateAccessibility(&Event);
+}
+
 void GridAccessibility::CurrentCellMoved(TCustomGrid& Grid)
 {
     if (QAccessible::isActive())

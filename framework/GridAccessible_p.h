@@ -45,6 +45,9 @@ void InstallFactory();
 // The current cell moved from From, the selection having been Before: the selection's changes as
 // Qt's item views send them.
 void SelectionChanged(TCustomGrid& Grid, const TGridCoord& From, const TGridRect& Before);
+// The selection changed as a whole (all cells selected, or that ended): one event for the table,
+// as Qt's views send for many cells at once, never one per cell.
+void SelectionReplaced(TCustomGrid& Grid);
 // The current cell moved: a focus event for it when the grid has the focus.
 void CurrentCellMoved(TCustomGrid& Grid);
 // The grid took the focus: the current cell is announced after Qt's own focus event for the grid.

@@ -1,5 +1,6 @@
 // What a grid offers besides its painting and its moves: the selection of all the cells, the
 // clipboard, the fitting of a column to its texts, elided texts and the tooltips of cut texts.
+#include "framework/GridAccessible_p.h"
 #include "framework/Grids_p.h"
 
 #include <QApplication>
@@ -56,6 +57,7 @@ void TCustomGridPrivate::EndSelectAll(TCustomGrid& Grid)
         return;
     Grid.InvalidateSelection();
     Grid.d->FAllSelected = false;
+    GridAccessibility::SelectionReplaced(Grid);
 }
 
 void TCustomGrid::SelectAll()
@@ -64,6 +66,7 @@ void TCustomGrid::SelectAll()
         return;
     d->FAllSelected = true;
     InvalidateSelection();
+    GridAccessibility::SelectionReplaced(*this);
 }
 
 bool TCustomGrid::CopyToClipboard()

@@ -1,6 +1,8 @@
 // The current cell and the selection, and the one place that asks whether a cell may become current.
 #include "framework/Grids_p.h"
 
+#include <utility>
+
 using namespace GridParts;
 
 int TCustomGrid::Col() const
@@ -76,7 +78,7 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
         return;
     HideEditor();
     InvalidateSelection();
-    d->FAllSelected = false;
+    const bool WasAllSelected = std::exchange(d->FAllSelected, false);
     const TGridCoord From = d->FCurrent;
     const TGridRect Before = Selection();
     d->FCurrent = {ACol, ARow};
@@ -86,7 +88,10 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor)
     InvalidateSelection();
     if (d->FOptions & goAlwaysShowEditor)
         ShowEditor();
-    GridAccessibility::SelectionChanged(*this, From, Before);
+    if (WasAllSelected)
+        GridAccessibility::SelectionReplaced(*this);
+    else
+        GridAccessibility::SelectionChanged(*this, From, Before);
     CurrentCellMoved(From);
 }
 

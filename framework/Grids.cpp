@@ -227,7 +227,7 @@ void TCustomGrid::SetOptions(TGridOptions Value)
     d->FOptions = Value;
     if (!(d->FOptions & goRangeSelect)) {
         d->FAnchor = d->FCurrent;
-        d->FAllSelected = false;
+        TCustomGridPrivate::EndSelectAll(*this);
     }
     if ((d->FOptions & goAlwaysShowEditor) && (d->FOptions & goEditing))
         ShowEditor();

@@ -268,6 +268,21 @@ TEST(GridAccessibleEvents, AMoveTheFocusASelectionABitARecordAndAnInsertionAreAn
     ASSERT_FALSE(Events.empty());
     EXPECT_EQ(Events.back().Type, QAccessible::Focus);
 
+    // Selecting every cell, and the next move ending that: one event for the table each time, not
+    // one per cell.
+    QAccessibleInterface* BitsIface = QAccessible::queryAccessibleInterface(&Bits);
+    Listening.Take();
+    Bits.SelectAll();
+    Events = Listening.Take();
+    ASSERT_EQ(Events.size(), 1u);
+    EXPECT_EQ(Events[0].Type, QAccessible::SelectionWithin);
+    EXPECT_EQ(Events[0].Iface, BitsIface);
+    EXPECT_TRUE(BitTable->cellAt(3, 7)->tableCellInterface()->isSelected());
+    Bits.FocusCell(4, 2);
+    EXPECT_TRUE(Has(Listening.Take(), QAccessible::SelectionWithin, BitsIface));
+    EXPECT_FALSE(BitTable->cellAt(3, 7)->tableCellInterface()->isSelected());
+    Bits.FocusCell(3, 2);
+
     // The focus coming back: after Qt's event for the grid, one for its current cell.
     Bits.clearFocus();
     Listening.Take();

@@ -147,7 +147,7 @@ entry=$tree/usr/share/applications/org.zorvik.Zorvik.desktop
 desktop-file-validate "$entry" || fail "desktop-file-validate"
 grep -q '<launchable type="desktop-id">org.zorvik.Zorvik.desktop</launchable>' "$metainfo" || fail "metainfo launches another entry"
 grep -q '<project_license>MIT</project_license>' "$metainfo" || fail "metainfo does not name the MIT licence"
-grep -q '<release version="'"$version"'" date="2026-12-08"' "$metainfo" || fail "metainfo lacks the release $version"
+grep -q '<release version="'"$version"'" date="[0-9]\{4\}-[0-9]\{2\}-[0-9]\{2\}"' "$metainfo" || fail "metainfo lacks the release $version"
 grep -qx 'Exec=/usr/games/Zorvik' "$entry" || fail "the menu entry does not start /usr/games/Zorvik"
 grep -qx 'Path=/usr/share/zorvik' "$entry" || fail "the menu entry does not start in the read-me page's folder"
 echo "packages: $(cd "$scratch/dist" && ls *.deb | tr '\n' ' ')"
