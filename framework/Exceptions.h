@@ -38,9 +38,10 @@ private:
 ZQ_DECLARE_EXCEPTION(EResNotFound, Exception)
 /// The base of the file errors.
 ZQ_DECLARE_EXCEPTION(EStreamError, Exception)
-/// A file that cannot be created: "Cannot create file <name>".
+/// A file that cannot be created: "Cannot create file <name>", the name with the system's
+/// separators (QDir::toNativeSeparators()).
 ZQ_DECLARE_EXCEPTION(EFCreateError, EStreamError)
-/// A file that cannot be opened: "Cannot open file <name>".
+/// A file that cannot be opened: "Cannot open file <name>", the name with the system's separators.
 ZQ_DECLARE_EXCEPTION(EFOpenError, EStreamError)
 /// A read that fell short ("Stream read error"), or a checksummed file whose sum does not match
 /// (the message then ends in the file's name).

@@ -5,6 +5,7 @@
 #include "framework/StringTable.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <atomic>
 #include <functional>
@@ -12,14 +13,15 @@
 
 using namespace Exceptions;
 
+// Messages name a file as the system writes it: C:\Games\Zorvik.dat on Windows.
 void RaiseOpenError(const QString& FileName)
 {
-    throw EFOpenError(FrameworkString(SFOpenError).arg(FileName));
+    throw EFOpenError(FrameworkString(SFOpenError).arg(QDir::toNativeSeparators(FileName)));
 }
 
 void RaiseCreateError(const QString& FileName)
 {
-    throw EFCreateError(FrameworkString(SFCreateError).arg(FileName));
+    throw EFCreateError(FrameworkString(SFCreateError).arg(QDir::toNativeSeparators(FileName)));
 }
 
 void RaiseReadError()

@@ -28,8 +28,10 @@ bool TForm::Execute(QAction* Action)
 
 void TForm::SetFixedClientSize(int Width, int Height)
 {
+    // A single fixed border: without the fixed-size hint Windows gives a sizing frame (WS_THICKFRAME)
+    // and a maximise box whatever the size limits.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(Width, Height);
 }
 

@@ -4,6 +4,7 @@
 #include "framework/FileStream.h"
 #include "framework/StringTable.h"
 
+#include <QDir>
 #include <QtEndian>
 
 #include <algorithm>
@@ -109,5 +110,5 @@ void ReadWithCheckSum(const QString& FileName, void* Data, std::size_t Size)
         Stream.ReadBuffer(Stored, WordSize);
     }
     if (Sum != LittleEndianWord(Stored))
-        throw EReadError(FrameworkString(SCheckSumError) + FileName);
+        throw EReadError(FrameworkString(SCheckSumError) + QDir::toNativeSeparators(FileName));
 }

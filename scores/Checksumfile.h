@@ -16,8 +16,9 @@
 /// while one routine has a file open, another open of it fails, a second reader's too ("Cannot open
 /// file <name>" or "Cannot create file <name>"). A name the system cannot represent exactly (one
 /// holding a NUL character, or a character the file system's encoding lacks) is refused with the
-/// same errors rather than cut short. The routines change nothing that belongs to the whole program:
-/// no signal handler, file mode mask, locale, environment or thread.
+/// same errors rather than cut short. Messages write the name with the system's separators, as
+/// QDir::toNativeSeparators() gives it. The routines change nothing that belongs to the whole
+/// program: no signal handler, file mode mask, locale, environment or thread.
 
 /// The sum, with wrap-around, of the whole little-endian 32-bit words of the data; the last
 /// Size mod 4 bytes do not count. The data need no particular alignment.

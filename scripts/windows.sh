@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Zorvik for 64-bit Windows, cross-built here: builds Qt for Windows once per machine (into a cache
-# outside the repository), builds the game and the library in build-windows, runs the whole suite
+# outside the repository; ZORVIK_QT_ARCHIVE names a prebuilt one to unpack instead), builds the game and the library in build-windows, runs the whole suite
 # under Wine, and writes the installer and the zips into dist/. --no-tests leaves the suite out.
 set -euo pipefail
 cd "$(dirname "$0")/.."

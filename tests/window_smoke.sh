@@ -11,6 +11,7 @@ work=$(mktemp -d)
 trap 'kill $game $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 game=""; wm=""; xvfb=""
 source "$(dirname "$0")/xvfb.sh"
+source "$(dirname "$0")/frame_hints.sh"
 start_xvfb "$work" || { echo "skipped: Xvfb did not start"; cat "$work/xvfb.log"; exit 77; }
 export DISPLAY=$display
 unset QT_QPA_PLATFORM
@@ -40,6 +41,14 @@ echo "window $window, client area $size"
 if ! wm_ready; then
   echo "skipped closing: no window manager came up within 60 s"; cat "$work/wm.log"; exit 77
 fi
+
+# The frames: the main window fixed with a minimise box, the best-scores dialog fixed with a close
+# box only; neither maximises.
+check_frame "$window" "the main window" yes || exit 1
+open_best_scores "$window" || { echo "FAIL: the best-scores dialog did not open"; exit 1; }
+check_frame "$dialog" "the best-scores dialog" no || exit 1
+wmctrl -i -c "$dialog"
+for _ in $(seq 100); do xdotool search --onlyvisible --name '^Best Scores$' >/dev/null 2>&1 || break; sleep 0.1; done
 
 # Closed as the close box does: the window manager asks the window to close. A busy machine
 # may drop a request, so ask again until the game has gone.

@@ -142,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Input, std::size_t Inp
                                      std::uint32_t(Content[Size + 2]) << 16 | std::uint32_t(Content[Size + 3]) << 24;
         const bool Matches = ByteWiseSum(Content.data(), Size) == Stored;
         Require(Accepted == Matches, "a complete file is accepted exactly when its sum matches");
-        Require(Accepted || Message == FrameworkString(SCheckSumError) + FuzzFile(), "a mismatch names the file");
+        Require(Accepted || Message == FrameworkString(SCheckSumError) + QDir::toNativeSeparators(FuzzFile()), "a mismatch names the file");
     }
 
     // The content as data: written, it is the data and their sum, and it reads back unchanged.

@@ -321,7 +321,7 @@ TEST_F(StateFile, AFileThatCannotBeCreatedKeepsTheWindowOpen)
     EXPECT_FALSE(Form->close());
     EXPECT_TRUE(Form->isVisible());
     ASSERT_EQ(Shown.Messages.size(), 1);
-    EXPECT_EQ(Shown.Messages[0], "Cannot create file " + Path + ".");
+    EXPECT_EQ(Shown.Messages[0], "Cannot create file " + QDir::toNativeSeparators(Path) + ".");
     EXPECT_EQ(Shown.Captions[0], "Zorvik");
     // The next attempt tries again.
     SetStateFileName(StatePath());
@@ -366,7 +366,7 @@ TEST_F(StateFile, AFileThePlayerMayReadButNotWriteIsLoadedAndTheCloseSaysItCanno
                 Form->show();
                 if (Form->close() || !Form->isVisible())
                     return 4;
-                return Shown.Messages == QStringList{"Cannot create file " + Path + "."} ? 0 : 5;
+                return Shown.Messages == QStringList{"Cannot create file " + QDir::toNativeSeparators(Path) + "."} ? 0 : 5;
             },
             true);
         EXPECT_EQ(Outcome, 0);
@@ -410,7 +410,7 @@ TEST_F(StateFile, AFileHeldByAnotherOpenIsNeitherReadNorReplaced)
         EXPECT_TRUE(IsZero(Loaded));
         Form->show();
         EXPECT_FALSE(Form->close());
-        EXPECT_EQ(Shown.Messages.value(0), "Cannot create file " + StatePath() + ".");
+        EXPECT_EQ(Shown.Messages.value(0), "Cannot create file " + QDir::toNativeSeparators(StatePath()) + ".");
     }
     TStateBlock Loaded;
     LoadStateBlock(StatePath(), Loaded);
@@ -497,7 +497,7 @@ TEST_F(StateFile, APipeInThePlaceOfTheFileIsAnEmptyBlockAndIsNotReplaced)
     EXPECT_TRUE(IsZero(Form->StateBlock()));
     Form->show();
     EXPECT_FALSE(Form->close());
-    EXPECT_EQ(Shown.Messages.value(0), "Cannot create file " + StatePath() + ".");
+    EXPECT_EQ(Shown.Messages.value(0), "Cannot create file " + QDir::toNativeSeparators(StatePath()) + ".");
     struct stat Info{};
     EXPECT_TRUE(lstat(QFile::encodeName(StatePath()).constData(), &Info) == 0 && S_ISFIFO(Info.st_mode));
     alarm(0);
@@ -653,7 +653,7 @@ TEST_F(StateFile, AStateFileLinkPlantedByAnotherUserInASharedFolderIsNotFollowed
             SaveStateBlock(Planted, Block);
             ADD_FAILURE() << "the planted link was followed";
         } catch (const EFCreateError& Error) {
-            EXPECT_EQ(Error.Message(), "Cannot create file " + Planted);
+            EXPECT_EQ(Error.Message(), "Cannot create file " + QDir::toNativeSeparators(Planted));
         }
         EXPECT_EQ(ReadAll(Victim), VictimFile);
     }

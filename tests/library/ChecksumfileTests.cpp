@@ -256,7 +256,7 @@ TEST_F(ChecksumFile, ALargeBufferRoundTripsIntoAnyAlignmentAndAFaultFarIntoItIsF
     PutFile(Name, Bad);
     TBytes Buffer(Data.size());
     EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-              CheckSumMessage + Name);
+              CheckSumMessage + QDir::toNativeSeparators(Name));
     EXPECT_EQ(Buffer, TBytes(Bad.begin(), Bad.begin() + Data.size()));
 
     const std::size_t Cut = (2 << 20) + 3;
@@ -306,7 +306,7 @@ TEST_F(ChecksumFile, ASmallerReadSizeTakesDataBytesAsTheStoredSum)
     WriteWithCheckSum(Name, Data.data(), Data.size());
     TBytes Buffer(4);
     EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-              CheckSumMessage + Name);
+              CheckSumMessage + QDir::toNativeSeparators(Name));
     EXPECT_EQ(Buffer, Letters('a', 'd'));
 
     // Unless those bytes happen to equal the sum of the shorter buffer.
@@ -332,7 +332,7 @@ TEST_F(ChecksumFile, EveryFlippedBitInTheSummedPartOrTheSumIsDetected)
             PutFile(Name, Bad);
             TBytes Buffer(Data.size());
             EXPECT_EQ(MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-                      CheckSumMessage + Name)
+                      CheckSumMessage + QDir::toNativeSeparators(Name))
                 << "byte " << Byte << " bit " << Bit;
             EXPECT_EQ(Buffer, TBytes(Bad.begin(), Bad.begin() + Data.size()));
         }
@@ -371,7 +371,7 @@ TEST_F(ChecksumFile, TheChecksumMessageNamesTheFileAsGiven)
     PutFile(Name, Bad);
     TBytes Buffer(Data.size());
     const QString Message = MessageOf<EReadError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); });
-    EXPECT_EQ(Message, CheckSumMessage + Name);
+    EXPECT_EQ(Message, CheckSumMessage + QDir::toNativeSeparators(Name));
     EXPECT_EQ(CheckSumMessage.size(), 47);
 }
 
@@ -380,7 +380,7 @@ TEST_F(ChecksumFile, AMissingFileCannotBeOpened)
     const QString Name = Path("missing.chk");
     TBytes Buffer(4);
     EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-              "Cannot open file " + Name);
+              "Cannot open file " + QDir::toNativeSeparators(Name));
     EXPECT_TRUE(FolderEntries().isEmpty());
 }
 
@@ -395,19 +395,19 @@ TEST_F(ChecksumFile, AFileHeldByAnotherOpenCanNeitherBeReadNorReplaced)
         TFileStream Holder = TFileStream::Open(Name, TFileAccess::Read, TShareMode::Exclusive);
         TBytes Buffer(Old.size(), 0xEE);
         EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-                  "Cannot open file " + Name);
+                  "Cannot open file " + QDir::toNativeSeparators(Name));
         EXPECT_EQ(Buffer, TBytes(Old.size(), 0xEE));
         EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
-                  "Cannot create file " + Name);
+                  "Cannot create file " + QDir::toNativeSeparators(Name));
     }
     // Even an open that allows sharing keeps the routines out, as they take the file without sharing.
     {
         TFileStream Holder = TFileStream::Open(Name, TFileAccess::Read, TShareMode::DenyNone);
         TBytes Buffer(Old.size());
         EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-                  "Cannot open file " + Name);
+                  "Cannot open file " + QDir::toNativeSeparators(Name));
         EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
-                  "Cannot create file " + Name);
+                  "Cannot create file " + QDir::toNativeSeparators(Name));
     }
     EXPECT_EQ(FileBytes(Name), OldFile);
     EXPECT_EQ(FolderEntries(), QStringList{"held.chk"});
@@ -423,7 +423,7 @@ TEST_F(ChecksumFile, AFileCannotBeCreatedUnderARegularFile)
     const QString Name = Path("plain/inside.chk");
     const TBytes Data = Letters('a', 'd');
     EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, Data.data(), Data.size()); }),
-              "Cannot create file " + Name);
+              "Cannot create file " + QDir::toNativeSeparators(Name));
     EXPECT_EQ(FileBytes(Path("plain")), TBytes{0x01});
     EXPECT_EQ(FolderEntries(), QStringList{"plain"});
 }
@@ -455,7 +455,7 @@ TEST_F(ChecksumFile, AFolderThatRefusesNewFilesHasItsWritableFilesWrittenInPlace
             try {
                 WriteWithCheckSum(ReadOnly, New.data(), New.size());
             } catch (const EFCreateError& Error) {
-                return Error.Message() == "Cannot create file " + ReadOnly ? 0 : 3;
+                return Error.Message() == "Cannot create file " + QDir::toNativeSeparators(ReadOnly) ? 0 : 3;
             }
             return 2;
         },
@@ -485,7 +485,7 @@ TEST_F(ChecksumFile, AReadOnlyFileInAWritableFolderIsNotReplaced)
             try {
                 WriteWithCheckSum(Name, New.data(), New.size());
             } catch (const EFCreateError& Error) {
-                return Error.Message() == "Cannot create file " + Name ? 0 : 3;
+                return Error.Message() == "Cannot create file " + QDir::toNativeSeparators(Name) ? 0 : 3;
             }
             return 2;
         },
@@ -509,11 +509,11 @@ TEST_F(ChecksumFile, APipeAFolderOrADeviceIsNeitherReadNorReplaced)
     TBytes Buffer(Data.size(), 0xEE);
     for (const QString& Name : {Pipe, SubFolder, Device}) {
         EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-                  "Cannot open file " + Name);
+                  "Cannot open file " + QDir::toNativeSeparators(Name));
         // A link to a device is followed to it, and a device here is the system's own.
         if (Name != Device) {
             EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, Data.data(), Data.size()); }),
-                      "Cannot create file " + Name);
+                      "Cannot create file " + QDir::toNativeSeparators(Name));
         }
     }
     EXPECT_EQ(Buffer, TBytes(Data.size(), 0xEE));
@@ -525,7 +525,7 @@ TEST_F(ChecksumFile, APipeAFolderOrADeviceIsNeitherReadNorReplaced)
     const bool Made = mknod(QFile::encodeName(Node).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
     if (Made) {
         EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Node, Data.data(), Data.size()); }),
-                  "Cannot create file " + Node);
+                  "Cannot create file " + QDir::toNativeSeparators(Node));
         EXPECT_TRUE(lstat(QFile::encodeName(Node).constData(), &Info) == 0 && S_ISCHR(Info.st_mode));
     }
     EXPECT_EQ(FolderEntries().size(), Made ? 4 : 3);
@@ -714,7 +714,7 @@ TEST_F(ChecksumFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed)
     const QString Planted = Path("shared/planted.chk");
     ASSERT_EQ(PlantAsNobody(Planted), 0);
     EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Planted, New.data(), New.size()); }),
-              "Cannot create file " + Planted);
+              "Cannot create file " + QDir::toNativeSeparators(Planted));
     EXPECT_EQ(FileBytes(Victim), VictimFile);
     // The process's own link there is followed.
     const QString Own = Path("shared/own.chk");
@@ -806,10 +806,10 @@ TEST_F(SharedFolderLinks, AFolderLinkOfAnotherUserIsRefusedForWriteAndReadAndOne
             continue;
         }
         EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
-                  "Cannot create file " + Name);
+                  "Cannot create file " + QDir::toNativeSeparators(Name));
         TBytes Buffer(Old.size(), 0xEE);
         EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-                  "Cannot open file " + Name);
+                  "Cannot open file " + QDir::toNativeSeparators(Name));
         EXPECT_EQ(Buffer, TBytes(Old.size(), 0xEE));
         EXPECT_EQ(FileBytes(Secret), SecretFile);
     }
@@ -856,7 +856,7 @@ TEST_F(SharedFolderLinks, AFolderSwappedWithALinkMeanwhileNeverLeadsAWriteOrARea
             WriteWithCheckSum(Name, New.data(), New.size());
             ++Written;
         } catch (const EFCreateError& Error) {
-            EXPECT_EQ(Error.Message(), "Cannot create file " + Name);
+            EXPECT_EQ(Error.Message(), "Cannot create file " + QDir::toNativeSeparators(Name));
             ++Refused;
         }
         TBytes Buffer(New.size(), 0xEE);
@@ -883,10 +883,10 @@ TEST_F(ChecksumFile, ANameTheSystemCannotRepresentIsRefusedNotCutShort)
     const QString Unpaired = Path("valid.chk") + QChar(0xD800);
     for (const QString& Name : {WithNul, Unpaired}) {
         EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
-                  "Cannot create file " + Name);
+                  "Cannot create file " + QDir::toNativeSeparators(Name));
         TBytes Buffer(Old.size(), 0xEE);
         EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-                  "Cannot open file " + Name);
+                  "Cannot open file " + QDir::toNativeSeparators(Name));
     }
     EXPECT_EQ(FileBytes(Path("valid.chk")), OldFile);
     // Any name that does exist in the file system's encoding is written as it is.
@@ -929,9 +929,9 @@ TEST_F(ChecksumFile, ALongPathAndAChainOfFortyLinksAreWrittenAsTheyAreRead)
     ASSERT_TRUE(QFile::link("link1", Path("link0")));
     TBytes Buffer(Old.size(), 0xEE);
     EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Path("link0"), Buffer.data(), Buffer.size()); }),
-              "Cannot open file " + Path("link0"));
+              "Cannot open file " + QDir::toNativeSeparators(Path("link0")));
     EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Path("link0"), Old.data(), Old.size()); }),
-              "Cannot create file " + Path("link0"));
+              "Cannot create file " + QDir::toNativeSeparators(Path("link0")));
     EXPECT_EQ(ReadBack(Path("real.chk"), New.size()), New);
 }
 
@@ -1119,3 +1119,53 @@ TEST_F(ChecksumFile, ATemporaryIsPrivateUntilCompleteThenTakesTheModeAndAttribut
 #endif
 
 } // namespace
+
+// Messages write the file's name as the system does, whichever separators the program used.
+TEST(FileMessages, NameTheFileWithTheSystemsSeparators)
+{
+    struct TCase
+    {
+        const char* What;
+        QString Name;
+        std::function<void(const QString&)> Action;
+        QString Expected;
+    };
+    unsigned char Byte = 0;
+    const auto Read = [&](const QString& Name) { ReadWithCheckSum(Name, &Byte, 1); };
+    const auto Write = [&](const QString& Name) { WriteWithCheckSum(Name, &Byte, 1); };
+#ifdef _WIN32
+    const QString Missing = QStringLiteral("C:/Program Files/Zorvik missing folder/Zorvik.dat");
+    const QString Open = QStringLiteral("Cannot open file C:\\Program Files\\Zorvik missing folder\\Zorvik.dat");
+    const QString Create = QStringLiteral("Cannot create file C:\\Program Files\\Zorvik missing folder\\Zorvik.dat");
+#else
+    const QString Missing = QStringLiteral("/nonexistent/Zorvik missing folder/Zorvik.dat");
+    const QString Open = QStringLiteral("Cannot open file /nonexistent/Zorvik missing folder/Zorvik.dat");
+    const QString Create = QStringLiteral("Cannot create file /nonexistent/Zorvik missing folder/Zorvik.dat");
+#endif
+    const TCase Cases[] = {
+        {"open", Missing, Read, Open},
+        {"create", Missing, Write, Create},
+    };
+    for (const TCase& Case : Cases)
+        EXPECT_EQ(MessageOf([&] { Case.Action(Case.Name); }), Case.Expected) << Case.What;
+
+    // A sum that does not fit names the file too.
+    QTemporaryDir Folder;
+    ASSERT_TRUE(Folder.isValid());
+    const QString Name = Folder.path() + QStringLiteral("/sub/bad.chk");
+    ASSERT_TRUE(QDir().mkpath(Folder.path() + QStringLiteral("/sub")));
+    WriteWithCheckSum(Name, &Byte, 1);
+    QFile File(Name);
+    ASSERT_TRUE(File.open(QIODevice::ReadWrite));
+    File.seek(1);
+    File.write("\x01\x02\x03\x04", 4);
+    File.close();
+    const QString Message = MessageOf<EReadError>([&] { Read(Name); });
+    EXPECT_TRUE(Message.startsWith(CheckSumMessage)) << qPrintable(Message);
+#ifdef _WIN32
+    EXPECT_TRUE(Message.endsWith(QStringLiteral("\\sub\\bad.chk"))) << qPrintable(Message);
+    EXPECT_FALSE(Message.contains(QLatin1Char('/'))) << qPrintable(Message);
+#else
+    EXPECT_EQ(Message, CheckSumMessage + Name);
+#endif
+}

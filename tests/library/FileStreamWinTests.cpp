@@ -71,9 +71,9 @@ TEST_F(WindowsFiles, AnOpenThatSharesNothingRefusesEveryOtherOpen)
     ASSERT_NE(Sharing, INVALID_HANDLE_VALUE);
     TBytes Buffer(Old.size(), 0xEE);
     EXPECT_EQ(MessageOf<EFOpenError>([&] { ReadWithCheckSum(Name, Buffer.data(), Buffer.size()); }),
-              "Cannot open file " + Name);
+              "Cannot open file " + QDir::toNativeSeparators(Name));
     EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
-              "Cannot create file " + Name);
+              "Cannot create file " + QDir::toNativeSeparators(Name));
     // A load that shares gets in beside another that does.
     EXPECT_NO_THROW(TFileStream::Open(Name, TFileAccess::Read, TShareMode::DenyNone));
     CloseHandle(Sharing);
@@ -84,7 +84,7 @@ TEST_F(WindowsFiles, AnOpenThatSharesNothingRefusesEveryOtherOpen)
         EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
         EXPECT_EQ(MessageOf<EFOpenError>(
                       [&] { TFileStream::Open(Name, TFileAccess::Read, TShareMode::DenyNone); }),
-                  "Cannot open file " + Name);
+                  "Cannot open file " + QDir::toNativeSeparators(Name));
     }
     EXPECT_EQ(ReadBack(Name, Old.size()), Old);
     EXPECT_EQ(Entries(), QStringList{"held.chk"});
@@ -97,7 +97,7 @@ TEST_F(WindowsFiles, AReadOnlyFileIsNotReplaced)
     WriteWithCheckSum(Name, Old.data(), Old.size());
     ASSERT_TRUE(SetFileAttributesW(Wide(Name).c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(Name, New.data(), New.size()); }),
-              "Cannot create file " + Name);
+              "Cannot create file " + QDir::toNativeSeparators(Name));
     EXPECT_EQ(ReadBack(Name, Old.size()), Old);
     SetFileAttributesW(Wide(Name).c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(Entries(), QStringList{"readonly.chk"});
@@ -139,6 +139,6 @@ TEST_F(WindowsFiles, NamesOfAnyCharactersAndLengthAreWrittenAsGiven)
 
     const QString WithNul = Path("valid.chk") + QChar(0) + ".other";
     EXPECT_EQ(MessageOf<EFCreateError>([&] { WriteWithCheckSum(WithNul, New.data(), New.size()); }),
-              "Cannot create file " + WithNul);
+              "Cannot create file " + QDir::toNativeSeparators(WithNul));
     EXPECT_FALSE(QFile::exists(Path("valid.chk")));
 }

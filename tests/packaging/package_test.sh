@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian packages as ./package does, in a build folder of their own inside the test
+# Builds the Debian packages with ./package, in a build folder of their own inside the test
 # build (package-build, kept, so that a later run builds only what changed), into a scratch folder,
 # and checks what they hold, their control fields, their symbols file, the hardening and stripping
 # of their programs, lintian, and the game's metainfo and menu entry. Skips (77) only where a
@@ -15,10 +15,16 @@ trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 build=$build/package-build
-"$source/packaging/configure-build.sh" "$build" >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configuring $build"; }
-cmake --build "$build" >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "building $build"; }
-(cd "$build" && cpack -B "$scratch/dist" >"$scratch/cpack.log" 2>&1) || { cat "$scratch/cpack.log"; fail "cpack"; }
+# ./package itself, on a machine without Qt for Windows: it makes the Debian packages alone, and
+# touches no cache of Qt for Windows (an archive that does not exist would fail it at once).
+ZORVIK_PACKAGE_BUILD="$build" ZORVIK_DIST="$scratch/dist" ZORVIK_CACHE="$scratch/no-qt-cache" \
+  ZORVIK_QT_ARCHIVE="$scratch/no-such-archive.tar.xz" "$source/package" >"$scratch/package.log" 2>&1 ||
+  { cat "$scratch/package.log"; fail "./package"; }
+[ ! -e "$scratch/no-qt-cache" ] || fail "./package went for Qt for Windows"
+made=$(cd "$scratch/dist" && ls | sort | tr '\n' ' ')
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+expected=$(printf '%s\n' libzq-dev libzq2 zorvik zq-designer-plugin | sed "s/\$/_${version}_amd64.deb/" | sort | tr '\n' ' ')
+[ "$made" = "$expected" ] || fail "./package made $made, not $expected"
 deb() { echo "$scratch/dist/$1_${version}_amd64.deb"; }
 field() { dpkg-deb -f "$(deb "$1")" "$2"; }
 holds() { # package, then paths it must hold
