@@ -19,11 +19,13 @@ work=$(mktemp -d)
 xvfb=""
 # Xvfb is waited for, so that the display is free again when the next test picks one.
 trap '[ -n "$xvfb" ] && { kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; }; rm -rf "$work"' EXIT
+# -noreset: without it the server resets when its last client leaves (the probe below), and the
+# gallery, connecting at that moment, is refused.
 # A display number far from the low ones that other servers on the machine take first, and the
 # next one when it is taken: a low display shared with a server that comes and goes loses clients.
 display=""
 for n in $(seq $((100 + $$ % 400)) $((119 + $$ % 400))); do
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
   xvfb=$!
   for _ in $(seq 300); do
     kill -0 $xvfb 2>/dev/null || break
