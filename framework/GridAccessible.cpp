@@ -12,7 +12,6 @@
 #include <QWindow>
 
 #include <algorithm>
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -460,8 +459,13 @@ GridAccessibility::TCellCache::~TCellCache()
 
 void GridAccessibility::InstallFactory()
 {
-    static std::once_flag Installed;
-    std::call_once(Installed, [] { QAccessible::installFactory(GridFactory); });
+    // Taken out again when the library is unloaded (a plugin that brought it goes), so that Qt never
+    // calls code that is gone. Qt's list of factories is made before this object is, so it is
+    // destroyed after it at the program's end.
+    static const struct TInstalled {
+        TInstalled() { QAccessible::installFactory(GridFactory); }
+        ~TInstalled() { QAccessible::removeFactory(GridFactory); }
+    } Installed;
 }
 
 void GridAccessibility::SelectionChanged(TCustomGrid& Grid, const TGridCoord& From, const TGridRect& Before)
